@@ -1,0 +1,23 @@
+// Start-up of Cinvo.
+#include "app/pk_param.h"
+#include "framework/qs_application.h"
+#include "framework/qs_contexte.h"
+
+int main(int argc, char** argv) {
+  TqsApplication app(argc, argv);
+  QApplication::setApplicationDisplayName(QStringLiteral("Cinvo"));
+  InitializeSettingsUnit();
+  int exitCode = 0;
+  try {
+    Parameters().Load();
+    // The windows of the program join here as they are built.
+    Parameters().Save();
+  } catch (const std::exception& e) {
+    ShowErrorMessage(QString::fromUtf8(e.what()));
+    exitCode = 1;
+  }
+  ReleaseParameters();
+  ReleaseMovieList();
+  FinalizeSettingsUnit();
+  return exitCode;
+}

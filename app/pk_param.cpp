@@ -1,0 +1,222 @@
+#include "app/pk_param.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+
+#include <memory>
+#include <string>
+
+#include "framework/qs_application.h"
+#include "framework/qs_contexte.h"
+#include "framework/qs_tools.h"
+#include "platform/directory.h"
+
+namespace {
+
+std::unique_ptr<TRBParameters>& ParametersInstance() {
+  static std::unique_ptr<TRBParameters> instance;
+  return instance;
+}
+
+std::unique_ptr<TMovieListDocument>& MovieListInstance() {
+  static std::unique_ptr<TMovieListDocument> instance;
+  return instance;
+}
+
+const QString kViewCount = QStringLiteral("ViewCount");
+const QString kViewDate = QStringLiteral("ViewDate");
+const QString kViewStrDate = QStringLiteral("ViewStrDate");
+const QString kViewPosition = QStringLiteral("ViewPosition");
+
+QString FloatText(double value) {
+  QString text = QString::number(value, 'g', 15);
+  return text.replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+// Characters INI text cannot carry unchanged in a section name.
+bool IsOrdinaryName(const QString& name) {
+  if (name.isEmpty() || name.front().isSpace() || name.back().isSpace()) return false;
+  for (const QChar c : name) {
+    if (c.unicode() < 0x20 || c.unicode() >= 0x7f) return false;
+    if (QStringLiteral("[]=;#").contains(c)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- parameters
+
+void TRBParameters::Load() {
+  Recurse = Contexte->ReadBool(QStringLiteral("Recurse"), false);
+  MovieDir = Contexte->ReadString(QStringLiteral("MovieDir"), AppDir() + QStringLiteral("Movies"));
+  CDReader = Contexte->ReadString(QStringLiteral("CDReader"), QString());
+  ExitOnView = Contexte->ReadBool(QStringLiteral("ExitOnView"), false);
+  InternalViewer = Contexte->ReadBool(QStringLiteral("InternalViewer"), true);
+  CopyFromCD = Contexte->ReadBool(QStringLiteral("CopyFromCD"), true);
+  ScreenSettingsMode = static_cast<std::uint8_t>(Contexte->ReadInteger(QStringLiteral("ScreenSettingsMode"), 0));
+  Brightness = Contexte->ReadInteger(QStringLiteral("Brightness"), 5000);
+}
+
+void TRBParameters::Save() const {
+  Contexte->WriteBool(QStringLiteral("Recurse"), Recurse);
+  Contexte->WriteString(QStringLiteral("MovieDir"), MovieDir);
+  Contexte->WriteString(QStringLiteral("CDReader"), CDReader);
+  Contexte->WriteBool(QStringLiteral("InternalViewer"), InternalViewer);
+  Contexte->WriteBool(QStringLiteral("ExitOnView"), ExitOnView);
+  Contexte->WriteBool(QStringLiteral("CopyFromCD"), CopyFromCD);
+  Contexte->WriteInteger(QStringLiteral("ScreenSettingsMode"), ScreenSettingsMode);
+  Contexte->WriteInteger(QStringLiteral("Brightness"), Brightness);
+}
+
+TRBParameters& Parameters() {
+  auto& instance = ParametersInstance();
+  if (!instance) instance = std::make_unique<TRBParameters>();
+  return *instance;
+}
+
+void ReleaseParameters() { ParametersInstance().reset(); }
+
+// ------------------------------------------------------- MovieList document
+
+TMovieListDocument::TMovieListDocument(QString fileName) : fFileName(std::move(fileName)), fIni(false, false, false) {
+  // Bytes are kept as they are: a file written elsewhere in another code
+  // page still reads, and is written back unchanged.
+  fIni.SetUnicode(false);
+  fIni.SetSpaces(false);  // "Key=Value", as the file has always been written
+  QFile file(fFileName);
+  if (!file.exists()) return;
+  if (!file.open(QIODevice::ReadOnly)) {
+    fSetAsideBeforeWrite = true;
+    return;
+  }
+  const QByteArray data = file.readAll();
+  if (data.contains('\0') || fIni.LoadData(data.constData(), static_cast<size_t>(data.size())) < 0) {
+    // Not text: read as empty, and kept under another name before the
+    // first flush replaces it.
+    fIni.Reset();
+    fSetAsideBeforeWrite = true;
+  }
+}
+
+QByteArray TMovieListDocument::SectionName(const QString& movieName) {
+  if (IsOrdinaryName(movieName)) return movieName.toLatin1();
+  QByteArray name("#");
+  for (const char byte : movieName.toUtf8()) {
+    const auto u = static_cast<unsigned char>(byte);
+    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '.' || u == '_' ||
+        u == '-')
+      name += byte;
+    else
+      name += '%' + QByteArray::number(u, 16).toUpper().rightJustified(2, '0');
+  }
+  return name;
+}
+
+QString TMovieListDocument::ReadString(const QString& movieName, const QString& key, const QString& def) const {
+  const char* value = fIni.GetValue(SectionName(movieName).constData(), key.toLatin1().constData(), nullptr);
+  return value ? QString::fromUtf8(value) : def;
+}
+
+void TMovieListDocument::WriteString(const QString& movieName, const QString& key, const QString& value) {
+  fIni.SetValue(SectionName(movieName).constData(), key.toLatin1().constData(), value.toUtf8().constData());
+}
+
+bool TMovieListDocument::SectionExists(const QString& movieName) const {
+  return fIni.GetSectionSize(SectionName(movieName).constData()) >= 0;
+}
+
+bool TMovieListDocument::Flush() {
+  std::string text;
+  if (fIni.Save(text) < 0) {
+    ReportErrorLater(QStringLiteral("The movie records could not be prepared for %1.").arg(fFileName));
+    return false;
+  }
+  if (fSetAsideBeforeWrite && QFile::exists(fFileName)) {
+    const QString aside =
+        fFileName + QStringLiteral(".unreadable-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!QFile::rename(fFileName, aside)) {
+      ReportErrorLater(QStringLiteral("The movie records file %1 cannot be read and cannot be set aside, "
+                                      "so it was not replaced.")
+                           .arg(fFileName));
+      return false;
+    }
+  }
+  fSetAsideBeforeWrite = false;
+  QSaveFile out(fFileName);
+  if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) < 0 ||
+      !out.commit()) {
+    ReportErrorLater(QStringLiteral("The movie records could not be saved to %1: %2. The previous file was kept.")
+                         .arg(fFileName, out.errorString()));
+    return false;
+  }
+  return true;
+}
+
+QString MovieListPath() {
+  const QString overridePath = qEnvironmentVariable("CINVO_MOVIELIST");
+  return overridePath.isEmpty() ? AppDir() + QStringLiteral("MovieList.ini") : overridePath;
+}
+
+TMovieListDocument& MovieList() {
+  auto& instance = MovieListInstance();
+  if (!instance) instance = std::make_unique<TMovieListDocument>(MovieListPath());
+  return *instance;
+}
+
+void ReleaseMovieList() { MovieListInstance().reset(); }
+
+// ------------------------------------------------------------ movie records
+
+std::int64_t FileSizeOf(const QString& path) {
+  const auto entry = platform::StatEntry(path);
+  return entry && !entry->Directory ? entry->Size : 0;
+}
+
+TMovieData::TMovieData(const QString& fileName, bool origin) : FileName(fileName), Origin(origin) {}
+
+QString TMovieData::Section() const { return QFileInfo(FileName).fileName(); }
+
+void TMovieData::ReadRecord() {
+  // A file that vanished since the scan keeps date and size 0; its record
+  // still reads.
+  CreationDate = 0;
+  if (const auto entry = platform::StatEntry(FileName); entry && entry->Time.isValid()) {
+    // The file system's date-stamp form: whole seconds, rounded down to even.
+    QDateTime stamp = entry->Time;
+    stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second() & ~1));
+    CreationDate = DateTimeToDayNumber(stamp);
+  }
+  FileSize = FileSizeOf(FileName);
+
+  TMovieListDocument& doc = MovieList();
+  const QString section = Section();
+  bool ok = false;
+  ViewCount = doc.ReadString(section, kViewCount).trimmed().toInt(&ok);
+  if (!ok) ViewCount = 0;
+  const QString dateText = doc.ReadString(section, kViewDate);
+  ViewDate = dateText.isEmpty() ? 0 : TextToFloat(dateText, 0);
+  ViewPosition = doc.ReadString(section, kViewPosition).trimmed().toLongLong(&ok);
+  if (!ok) ViewPosition = 0;
+}
+
+void TMovieData::RecordView() {
+  TMovieListDocument& doc = MovieList();
+  const QString section = Section();
+  ++ViewCount;
+  doc.WriteString(section, kViewCount, QString::number(ViewCount));
+  ViewDate = NowDayNumber();
+  doc.WriteString(section, kViewDate, FloatText(ViewDate));
+  doc.WriteString(section, kViewStrDate, DateTimeText(ViewDate));
+  doc.WriteString(section, kViewPosition, QString::number(ViewPosition));
+  doc.Flush();
+}
+
+void TMovieData::SavePosition() {
+  TMovieListDocument& doc = MovieList();
+  doc.WriteString(Section(), kViewPosition, QString::number(ViewPosition));
+  doc.Flush();
+}

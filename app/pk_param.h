@@ -1,0 +1,85 @@
+#pragma once
+// The launcher's persistent data: the user's parameters (settings store) and
+// the per-movie records (MovieList.ini beside the program).
+#include <QString>
+
+#include <SimpleIni.h>
+
+#include <cstdint>
+
+#include "framework/qs_datetime.h"
+
+class TRBParameters {
+ public:
+  bool Recurse = false;
+  QString MovieDir;
+  QString CDReader;
+  bool ExitOnView = false;
+  bool InternalViewer = false;
+  bool CopyFromCD = false;
+  std::uint8_t ScreenSettingsMode = 0;
+  std::int32_t Brightness = 0;
+
+  void Load();
+  void Save() const;
+};
+
+// The single parameters record, created empty on first call; Load sets the
+// defaults.
+TRBParameters& Parameters();
+void ReleaseParameters();
+
+// The in-memory copy of MovieList.ini: read once, written whole at each
+// flush. Section and key names compare without regard to case.
+class TMovieListDocument {
+ public:
+  explicit TMovieListDocument(QString fileName);
+
+  const QString& FileName() const { return fFileName; }
+  QString ReadString(const QString& movieName, const QString& key, const QString& def = QString()) const;
+  void WriteString(const QString& movieName, const QString& key, const QString& value);
+  bool SectionExists(const QString& movieName) const;
+  // Replaces the file atomically. A failure keeps the previous file and the
+  // document, tells the user once control returns to the event loop, and
+  // gives false.
+  bool Flush();
+
+  // The section name of a movie file name: the name itself when INI text can
+  // hold it unchanged, else a "#"-marked escaped form that reads back exactly.
+  static QByteArray SectionName(const QString& movieName);
+
+ private:
+  QString fFileName;
+  CSimpleIniA fIni;  // names compare without regard to case
+  bool fSetAsideBeforeWrite = false;  // the file on disk could not be read
+};
+
+// $CINVO_MOVIELIST, else AppDir + "MovieList.ini".
+QString MovieListPath();
+// The single document, read on first call.
+TMovieListDocument& MovieList();
+// Releases it without writing (the end of the run).
+void ReleaseMovieList();
+
+class TMovieData {
+ public:
+  TMovieData(const QString& fileName, bool origin);
+
+  QString FileName;
+  bool Origin;  // true: hard disk or command line; false: the CD
+  std::int32_t ViewCount = 0;
+  TDateTime ViewDate = 0;
+  std::int64_t ViewPosition = 0;  // whole seconds
+  TDateTime CreationDate = 0;
+  std::int64_t FileSize = 0;
+
+  void ReadRecord();
+  void RecordView();
+  void SavePosition();
+
+ private:
+  QString Section() const;
+};
+
+// Size in bytes of the file; 0 when there is none.
+std::int64_t FileSizeOf(const QString& path);

@@ -1,0 +1,131 @@
+#include "framework/qs_tools.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <set>
+
+#include "platform/program_path.h"
+#include "platform/volume.h"
+
+namespace {
+
+constexpr QChar kSeparator = QLatin1Char(platform::PathSeparator);
+
+struct MaskParts {
+  QString Directory;  // absolute, with trailing separator
+  QString Pattern;
+};
+
+MaskParts SplitMask(const QString& mask) {
+  const QFileInfo info(mask);
+  QString pattern = info.fileName();
+  QString dir = info.absolutePath();
+  if (mask.endsWith(kSeparator)) {  // a bare directory: every file
+    pattern = QStringLiteral("*");
+    dir = QFileInfo(mask.chopped(1)).absoluteFilePath();
+  }
+  return {AddBackslash(QDir::cleanPath(dir)), pattern};
+}
+
+QRegularExpression PatternMatcher(const QString& pattern) {
+  // "*.*" means every file, also those without an extension.
+  const QString wildcard = pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern;
+  return QRegularExpression(QRegularExpression::wildcardToRegularExpression(
+                                wildcard, QRegularExpression::UnanchoredWildcardConversion),
+                            QRegularExpression::CaseInsensitiveOption);
+}
+
+void ListFiles(const MaskParts& mask, const TFileCallback& callback) {
+  const QRegularExpression matcher = PatternMatcher(mask.Pattern);
+  for (const TSearchRec& entry : platform::ListDirectory(mask.Directory)) {
+    if (entry.Directory || entry.Hidden) continue;
+    if (!matcher.match(entry.Name).hasMatch()) continue;
+    callback(mask.Directory + entry.Name, entry);
+  }
+}
+
+void WalkTree(const MaskParts& mask, int depth, const TFileCallback& callback,
+              std::set<platform::DirIdentity>& visited) {
+  if (depth == 0) return;
+  const auto identity = platform::DirectoryIdentity(mask.Directory);
+  if (!identity || !visited.insert(*identity).second) return;  // gone, or walked already
+  if (depth != 1) {
+    for (const TSearchRec& entry : platform::ListDirectory(mask.Directory)) {
+      if (!entry.Directory || entry.Hidden) continue;
+      WalkTree({mask.Directory + entry.Name + kSeparator, mask.Pattern}, depth - 1, callback, visited);
+    }
+  }
+  ListFiles(mask, callback);
+}
+
+}  // namespace
+
+QString AppDir() {
+  static const QString dir = AddBackslash(QFileInfo(platform::ProgramFilePath()).absolutePath());
+  return dir;
+}
+
+QString AddBackslash(const QString& path) {
+  if (path.endsWith(kSeparator)) return path;
+  return path + kSeparator;
+}
+
+bool IsExistingFile(const QString& name) {
+  if (name.isEmpty()) return false;
+  const QFileInfo info(name);
+  return info.exists() && !info.isDir();
+}
+
+bool DriveReady(const QString& drive) {
+  if (drive.isEmpty()) return false;
+  // A lone drive letter names the root of that drive ("/" stays the root).
+  const QString root = drive.size() == 1 && drive[0].isLetter() ? drive + QStringLiteral(":\\") : drive;
+  return platform::VolumeReady(root);
+}
+
+void ForEachFile(const QString& mask, const TFileCallback& callback) { ListFiles(SplitMask(mask), callback); }
+
+void ForEachFileTree(const QString& mask, int depth, const TFileCallback& callback) {
+  std::set<platform::DirIdentity> visited;
+  WalkTree(SplitMask(mask), depth, callback, visited);
+}
+
+int MinOf(int a, int b) { return a < b ? a : b; }
+int MaxOf(int a, int b) { return a > b ? a : b; }
+
+double TextToFloat(const QString& text, double def) {
+  QLocale locale;
+  locale.setNumberOptions(QLocale::RejectGroupSeparator);
+  const QString separator = locale.decimalPoint();
+  QString normalised;
+  normalised.reserve(text.size());
+  for (const QChar c : text) {
+    if (c == QLatin1Char(',') || c == QLatin1Char('.'))
+      normalised += separator;
+    else
+      normalised += c;
+  }
+  bool ok = false;
+  const double value = locale.toDouble(normalised, &ok);
+  return ok ? value : def;
+}
+
+QString SecondsToText(qint64 seconds) {
+  if (seconds <= 3600)
+    return QString::asprintf("%lld:%2.2lld", static_cast<long long>(seconds / 60),
+                             static_cast<long long>(seconds % 60));
+  return QString::asprintf("%lld:%2.2lld:%2.2lld", static_cast<long long>(seconds / 3600),
+                           static_cast<long long>((seconds % 3600) / 60), static_cast<long long>(seconds % 60));
+}
+
+QString IfThenText(bool flag, const QString& whenTrue, const QString& whenFalse) {
+  return flag ? whenTrue : whenFalse;
+}
+
+QChar UpperChar(QChar c) {
+  if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) return QChar(c.unicode() - 'a' + 'A');
+  return c;
+}

@@ -1,0 +1,39 @@
+#pragma once
+// Directory enumeration with the attributes the file tools need.
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace platform {
+
+// One directory entry as the enumeration returns it.
+struct DirEntry {
+  QString Name;       // name without directory
+  qint64 Size = 0;    // bytes (0 for directories)
+  QDateTime Time;     // last modification, local time
+  bool Directory = false;
+  bool Hidden = false;  // name begins with "."
+};
+
+// Entries of `dir` in the order the file system returns them, "." and ".."
+// left out. Symbolic links are followed. An unreadable or missing directory
+// gives an empty list.
+QList<DirEntry> ListDirectory(const QString& dir);
+
+// Identity of the real directory a path leads to (device and inode), so a
+// walk can enter each real directory once even through link loops.
+struct DirIdentity {
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  friend bool operator==(const DirIdentity&, const DirIdentity&) = default;
+  friend auto operator<=>(const DirIdentity&, const DirIdentity&) = default;
+};
+std::optional<DirIdentity> DirectoryIdentity(const QString& path);
+
+// The entry for one path, as an enumeration of its directory would give it.
+std::optional<DirEntry> StatEntry(const QString& path);
+
+}  // namespace platform

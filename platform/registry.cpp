@@ -1,0 +1,193 @@
+#include "platform/registry.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <functional>
+#include <limits>
+#include <optional>
+
+namespace platform {
+
+namespace {
+
+QStringList SplitKeyPath(const QString& path) {
+  QStringList parts = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+  for (QString& p : parts) p = p.trimmed();
+  parts.removeAll(QString());
+  return parts;
+}
+
+// The stored name equal to `name` without regard to case, or empty.
+QString FindMember(const QJsonObject& obj, const QString& name) {
+  if (obj.contains(name)) return name;
+  for (auto it = obj.begin(); it != obj.end(); ++it)
+    if (it.key().compare(name, Qt::CaseInsensitive) == 0) return it.key();
+  return {};
+}
+
+enum class Parsed { Missing, Ok, Broken };
+
+Parsed ReadHive(const QString& path, QJsonObject& root) {
+  QFile file(path);
+  if (!file.exists()) return Parsed::Missing;
+  if (!file.open(QIODevice::ReadOnly)) return Parsed::Broken;
+  const QByteArray data = file.readAll();
+  if (data.trimmed().isEmpty()) return Parsed::Missing;
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+  if (error.error != QJsonParseError::NoError || !doc.isObject()) return Parsed::Broken;
+  root = doc.object();
+  return Parsed::Ok;
+}
+
+std::optional<QJsonObject> FindKey(const QJsonObject& root, const QStringList& path) {
+  QJsonObject current = root;
+  for (const QString& part : path) {
+    const QString member = FindMember(current, part);
+    if (member.isEmpty() || !current.value(member).isObject()) return std::nullopt;
+    current = current.value(member).toObject();
+  }
+  return current;
+}
+
+// Rebuilds `obj` with the key at path[i..] created and changed by `change`.
+// False when a value of that name stands where a key must be.
+bool UpdateKey(QJsonObject& obj, const QStringList& path, qsizetype i,
+               const std::function<void(QJsonObject&)>& change) {
+  if (i == path.size()) {
+    change(obj);
+    return true;
+  }
+  QString member = FindMember(obj, path[i]);
+  if (member.isEmpty()) member = path[i];
+  const QJsonValue existing = obj.value(member);
+  if (!existing.isUndefined() && !existing.isObject()) return false;
+  QJsonObject child = existing.toObject();
+  if (!UpdateKey(child, path, i + 1, change)) return false;
+  obj.insert(member, child);
+  return true;
+}
+
+// Keeps an unparseable hive under another name rather than overwriting it.
+void MoveAside(const QString& path) {
+  const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+  QString target = path + QStringLiteral(".broken-") + stamp;
+  for (int n = 1; QFile::exists(target); ++n)
+    target = path + QStringLiteral(".broken-") + stamp + QLatin1Char('-') + QString::number(n);
+  if (!QFile::rename(path, target))
+    throw RegistryError(QStringLiteral("The settings file %1 cannot be read and cannot be set aside.").arg(path));
+}
+
+// Read-modify-write of the whole hive under the lock.
+bool ModifyHive(const QString& path, const QStringList& keyPath,
+                const std::function<void(QJsonObject&)>& change) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QLockFile lock(path + QStringLiteral(".lock"));
+  lock.setStaleLockTime(10000);
+  if (!lock.tryLock(5000))
+    throw RegistryError(QStringLiteral("The settings file %1 is locked by another program.").arg(path));
+
+  QJsonObject root;
+  if (ReadHive(path, root) == Parsed::Broken) {
+    MoveAside(path);
+    root = QJsonObject();
+  }
+  if (!UpdateKey(root, keyPath, 0, change)) return false;
+
+  QSaveFile out(path);
+  if (!out.open(QIODevice::WriteOnly) ||
+      out.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 || !out.commit()) {
+    throw RegistryError(QStringLiteral("The settings cannot be written to %1: %2").arg(path, out.errorString()));
+  }
+  return true;
+}
+
+}  // namespace
+
+QString DefaultHivePath() {
+  const QString overridePath = qEnvironmentVariable("CINVO_REGISTRY");
+  if (!overridePath.isEmpty()) return overridePath;
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/Vessa/registry.json");
+}
+
+TRegistry::TRegistry(QString hivePath) : fHivePath(std::move(hivePath)) {}
+
+bool TRegistry::OpenKey(const QString& path, bool canCreate) {
+  CloseKey();
+  const QStringList keyPath = SplitKeyPath(path);
+  QJsonObject root;
+  ReadHive(fHivePath, root);  // a broken hive reads as empty
+  std::optional<QJsonObject> key = FindKey(root, keyPath);
+  if (!key && canCreate) {
+    try {
+      if (!ModifyHive(fHivePath, keyPath, [](QJsonObject&) {})) return false;
+    } catch (const RegistryError&) {
+      return false;  // creation refused: the caller writes nothing
+    }
+    key = QJsonObject();
+  }
+  if (!key) return false;
+  fOpen = true;
+  fKeyPath = keyPath;
+  fKey = *key;
+  return true;
+}
+
+void TRegistry::CloseKey() {
+  fOpen = false;
+  fKeyPath.clear();
+  fKey = QJsonObject();
+}
+
+bool TRegistry::ValueExists(const QString& name) const {
+  if (!fOpen) return false;
+  const QString member = FindMember(fKey, name);
+  return !member.isEmpty() && !fKey.value(member).isObject();
+}
+
+QString TRegistry::ReadString(const QString& name) const {
+  const QJsonValue v = fOpen ? fKey.value(FindMember(fKey, name)) : QJsonValue();
+  if (!v.isString()) throw RegistryError(QStringLiteral("Invalid data type for '%1'").arg(name));
+  return v.toString();
+}
+
+qint32 TRegistry::ReadInteger(const QString& name) const {
+  const QJsonValue v = fOpen ? fKey.value(FindMember(fKey, name)) : QJsonValue();
+  const double d = v.toDouble();
+  if (!v.isDouble() || d != static_cast<double>(static_cast<qint64>(d)) ||
+      d < std::numeric_limits<qint32>::min() || d > std::numeric_limits<qint32>::max())
+    throw RegistryError(QStringLiteral("Invalid data type for '%1'").arg(name));
+  return static_cast<qint32>(d);
+}
+
+void TRegistry::WriteString(const QString& name, const QString& value) { WriteValue(name, value); }
+
+void TRegistry::WriteInteger(const QString& name, qint32 value) { WriteValue(name, value); }
+
+void TRegistry::WriteValue(const QString& name, const QJsonValue& value) {
+  if (!fOpen) throw RegistryError(QStringLiteral("Failed to set data for '%1': no key is open").arg(name));
+  bool clash = false;
+  const bool done = ModifyHive(fHivePath, fKeyPath, [&](QJsonObject& key) {
+    QString member = FindMember(key, name);
+    if (member.isEmpty()) member = name;
+    if (key.value(member).isObject()) {
+      clash = true;  // a sub-key of that name: never replace a whole key by a value
+      return;
+    }
+    key.insert(member, value);
+  });
+  if (!done || clash) throw RegistryError(QStringLiteral("Failed to set data for '%1'").arg(name));
+  const QString member = FindMember(fKey, name);
+  fKey.insert(member.isEmpty() ? name : member, value);
+}
+
+}  // namespace platform

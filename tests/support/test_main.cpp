@@ -1,0 +1,22 @@
+// Test entry: a private environment for each test process, then the tests
+// inside a running application object.
+#include <gtest/gtest.h>
+
+#include "framework/qs_application.h"
+#include "tests/support/test_env.h"
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("CINVO_AUDIO_SINK")) qputenv("CINVO_AUDIO_SINK", "fakesink");
+  // Never the user's own settings, records or desktop configuration.
+  const QByteArray dir = testenv::ProcessTempDir().toLocal8Bit();
+  qputenv("CINVO_REGISTRY", testenv::HivePath().toLocal8Bit());
+  qputenv("CINVO_MOVIELIST", testenv::MovieListFile().toLocal8Bit());
+  qputenv("XDG_CONFIG_HOME", dir + "/config");
+  qputenv("XDG_RUNTIME_DIR", dir);
+
+  TqsApplication app(argc, argv);
+  SetErrorDisplay([](const QString& message) { testenv::RecordedErrors().append(message); });
+  return RUN_ALL_TESTS();
+}
