@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "framework/qs_exception.h"
 #include "platform/directory.h"
 
 // Directory of the running program file, ending with a separator.
@@ -37,3 +38,17 @@ double TextToFloat(const QString& text, double def);
 QString SecondsToText(qint64 seconds);
 QString IfThenText(bool flag, const QString& whenTrue, const QString& whenFalse);
 QChar UpperChar(QChar c);
+
+// ------------------------------------------------------------ desktop tools
+
+// Failures of the desktop tools, with a message for the user.
+class EToolsError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// The message for a shell-execute error code; empty for unknown codes.
+QString ShellErrorText(int code);
+// Opens a document or web address with its associated program; raises
+// EToolsError on failure.
+void ShellOpen(const QString& target);
