@@ -184,13 +184,15 @@ void TMovieData::ReadRecord() {
   // A file that vanished since the scan keeps date and size 0; its record
   // still reads.
   CreationDate = 0;
-  if (const auto entry = platform::StatEntry(FileName); entry && entry->Time.isValid()) {
+  FileSize = 0;
+  // One query of the file system gives both date and size.
+  if (const auto entry = platform::StatEntry(FileName); entry && !entry->Directory) {
     // The file system's date-stamp form: whole seconds, rounded down to even.
     QDateTime stamp = entry->Time;
     stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second() & ~1));
     CreationDate = DateTimeToDayNumber(stamp);
+    FileSize = entry->Size;
   }
-  FileSize = FileSizeOf(FileName);
 
   TMovieListDocument& doc = MovieList();
   const QString section = Section();
