@@ -60,6 +60,7 @@ platform::CopyResult RunCopy(const QString& from, const QString& to, bool showPr
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
     if (dialog) {
+      if (dialog->wasCanceled()) progress.Cancel = true;
       const std::int64_t total = progress.Total;
       if (total < 0) {
         dialog->setMaximum(0);  // busy: the size is unknown

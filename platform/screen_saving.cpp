@@ -53,6 +53,11 @@ bool PhaseActive(Display* display, TScreenPhase phase) {
 
 }  // namespace
 
+bool ScreenPowerPhasesSupported() {
+  X11Connection x;
+  return x && HasDpms(x.Display());
+}
+
 bool ScreenPhaseActive(TScreenPhase phase) {
   X11Connection x;
   return x && PhaseActive(x.Display(), phase);

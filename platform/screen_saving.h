@@ -9,6 +9,8 @@ namespace platform {
 
 enum class TScreenPhase { ScreenSaver, LowPower, PowerOff };
 
+// Whether the server can switch the power phases at all (DPMS).
+bool ScreenPowerPhasesSupported();
 // Whether the phase is switched on now.
 bool ScreenPhaseActive(TScreenPhase phase);
 // Switches the phase off, keeping its settings so that switching it on
