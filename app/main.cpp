@@ -1,5 +1,6 @@
 // Start-up of Cinvo.
 #include "app/pk_param.h"
+#include "app/pk_str.h"
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
 
@@ -7,6 +8,7 @@ int main(int argc, char** argv) {
   TqsApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("Cinvo"));
   InitializeSettingsUnit();
+  InitializeLauncherStrings();
   int exitCode = 0;
   try {
     Parameters().Load();

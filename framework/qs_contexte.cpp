@@ -3,11 +3,15 @@
 #include <QFileInfo>
 #include <QVariant>
 
+#include "framework/qs_language.h"
+#include "framework/qs_str.h"
+#include "framework/qs_stringlist.h"
 #include "framework/qs_tools.h"
 #include "platform/program_path.h"
 #include "platform/registry.h"
 
 TqsContexte* Contexte = nullptr;
+TqsStringList* AppStrings = nullptr;
 
 namespace {
 
@@ -171,7 +175,18 @@ void TqsContexte::SaveForm(QWidget* form, const QString& section) {
 }
 
 void InitializeSettingsUnit() {
+  // The string table first: every other unit registers its texts in it.
+  if (!AppStrings) {
+    AppStrings = new TqsStringList();
+    InitializeFrameworkStrings();
+  }
   if (!Contexte) new TqsContexte();
+  if (!Language) new TqsLanguage();
 }
 
-void FinalizeSettingsUnit() { delete Contexte; }
+void FinalizeSettingsUnit() {
+  delete Language;
+  delete Contexte;
+  delete AppStrings;
+  AppStrings = nullptr;
+}

@@ -96,7 +96,9 @@ inline const QString kDefaultSection = QStringLiteral("Initial");
 // The single store; the first TqsContexte created becomes it.
 extern TqsContexte* Contexte;
 
-// Sets up the settings unit's single objects before any window exists, and
-// frees them in reverse order at the end of the run.
+// Sets up the settings unit's single objects before any window exists (the
+// string table AppStrings with the framework's texts, then Contexte, then
+// the language manager Language), and frees them in reverse order at the
+// end of the run.
 void InitializeSettingsUnit();
 void FinalizeSettingsUnit();

@@ -1,36 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
-
 #include "framework/qs_tools.h"
 #include "platform/desktop_open.h"
+#include "tests/support/recording_opener.h"
 #include "tests/support/test_env.h"
 
 namespace {
 
-// Points CINVO_OPENER at a script that records its arguments and exits with
-// the given code.
-class RecordingOpener {
- public:
-  explicit RecordingOpener(int exitCode) {
-    const QString dir = testenv::NewTempDir("opener");
-    log_ = dir + "/calls.log";
-    const QString script = dir + "/opener.sh";
-    testenv::WriteFile(script, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" >> '%1'\nexit %2\n")
-                                   .arg(log_)
-                                   .arg(exitCode)
-                                   .toUtf8());
-    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("CINVO_OPENER", script.toLocal8Bit());
-  }
-  ~RecordingOpener() { qunsetenv("CINVO_OPENER"); }
-  QStringList Calls() const {
-    return QString::fromUtf8(testenv::ReadFile(log_)).split('\n', Qt::SkipEmptyParts);
-  }
-
- private:
-  QString log_;
-};
+using testenv::RecordingOpener;
 
 QString ErrorOf(const QString& target) {
   try {

@@ -1,0 +1,33 @@
+#include "app/pk_str.h"
+
+#include "framework/qs_stringlist.h"
+
+int sSelectMovieDir = -1;
+int sSeenTimes = -1;
+int sLastSeen = -1;
+int sCreatedThe = -1;
+int sSize = -1;
+int sNoFreeSpace = -1;
+int sSubtitleFiles = -1;
+int sIniFile = -1;
+int sNoChange = -1;
+int sSettings = -1;
+int sPosition = -1;
+int sGoToPosition = -1;
+
+void InitializeLauncherStrings() {
+  // The order is the numbering of the language files' strings.N keys;
+  // trailing blanks belong to the texts.
+  sSelectMovieDir = AppStrings->Add(QStringLiteral("Select movies directory"));
+  sSeenTimes = AppStrings->Add(QStringLiteral("Seen %d times"));
+  sLastSeen = AppStrings->Add(QStringLiteral("Last seen the "));
+  sCreatedThe = AppStrings->Add(QStringLiteral("Created the "));
+  sSize = AppStrings->Add(QStringLiteral("Size "));
+  sNoFreeSpace = AppStrings->Add(QStringLiteral("Not enough free space on hard disk to copy the movie."));
+  sSubtitleFiles = AppStrings->Add(QStringLiteral("Subtitle files : %d"));
+  sIniFile = AppStrings->Add(QStringLiteral("Ini file : %s"));
+  sNoChange = AppStrings->Add(QStringLiteral("No change"));
+  sSettings = AppStrings->Add(QStringLiteral("Settings"));
+  sPosition = AppStrings->Add(QStringLiteral("Position : %s"));
+  sGoToPosition = AppStrings->Add(QStringLiteral("Go to position"));
+}

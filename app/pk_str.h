@@ -1,0 +1,19 @@
+#pragma once
+// The launcher's translatable texts: their indexes in AppStrings.
+
+extern int sSelectMovieDir;  // "Select movies directory"
+extern int sSeenTimes;       // "Seen %d times"
+extern int sLastSeen;        // "Last seen the "
+extern int sCreatedThe;      // "Created the "
+extern int sSize;            // "Size "
+extern int sNoFreeSpace;     // "Not enough free space on hard disk to copy the movie."
+extern int sSubtitleFiles;   // "Subtitle files : %d"
+extern int sIniFile;         // "Ini file : %s"
+extern int sNoChange;        // "No change"
+extern int sSettings;        // "Settings"
+extern int sPosition;        // "Position : %s"
+extern int sGoToPosition;    // "Go to position"
+
+// Registers the texts after the framework's (entries 9 to 20); start-up
+// calls it once, after the settings unit.
+void InitializeLauncherStrings();

@@ -1,0 +1,72 @@
+#pragma once
+// The language manager: which languages exist, the current one, and
+// applying its language file to the open windows and the string table.
+#include <QString>
+#include <QWidget>
+
+#include "framework/qs_captionfile.h"
+#include "framework/qs_stringlist.h"
+
+class TqsLanguage {
+ public:
+  // `localeLanguage`: the English name of the user's language; French
+  // starts on the first added language.
+  explicit TqsLanguage(const QString& localeLanguage = SystemLanguageName());
+  ~TqsLanguage();
+  TqsLanguage(const TqsLanguage&) = delete;
+  TqsLanguage& operator=(const TqsLanguage&) = delete;
+
+  // The English name of the user's default language, at most 10 characters.
+  static QString SystemLanguageName();
+  // "Languages" beside the program, or $CINVO_LANGUAGES; no trailing
+  // separator.
+  static QString LanguagesDir();
+  // The window's class name without its first character.
+  static QString FormKey(const QWidget* form);
+
+  const TqsStringList& LanguageList() const { return fLanguageList; }
+  int LanguageIndex() const { return fLanguageIndex; }
+  void SetLanguageIndex(int value) { fLanguageIndex = value; }
+  const TqsStringList& Captions() const { return fCaptions; }
+  bool ReloadPending() const { return fReloadPending; }
+  const QString& HelpURL() const { return fHelpURL; }
+  void SetHelpURL(const QString& value) { fHelpURL = value; }
+  bool ListLoaded() const { return fListLoaded; }
+
+  // "English", then the visible sub-directories of LanguagesDir.
+  static void ListLanguages(TqsStringList& list);
+  // Builds LanguageList once per run.
+  void LoadLanguageList();
+  // Empty for English (or a negative index), else the language's name.
+  QString LanguageName() const;
+  void SetLanguage(int index);
+  void ForceReload() { fReloadPending = true; }
+  void LoadCaptions();
+  void TranslateAll();
+  void TranslateForm(QWidget* form);
+  // Writes a complete language file from the open windows and the string
+  // table; raises EInOutError when it cannot.
+  void WriteCaptionList(const QString& fileName);
+  // Creates a language from the template and opens its file for editing;
+  // raises EQSException for a name that cannot be a language directory.
+  void AddLanguage(const QString& name);
+  void EditLanguage();
+  QString AboutFile() const;
+  QString AboutFileForEdit() const;
+
+ private:
+  QString LanguageDir(const QString& name) const;
+  // Creates the language's directory and its file from the template
+  // (an existing file is kept), then lists the languages again.
+  QString CreateLanguage(const QString& name);
+
+  TqsStringList fLanguageList;
+  int fLanguageIndex = 0;
+  TqsStringList fCaptions;
+  bool fReloadPending = false;
+  QString fHelpURL;
+  bool fListLoaded = false;
+};
+
+// The single language manager; the first one created becomes it.
+extern TqsLanguage* Language;
