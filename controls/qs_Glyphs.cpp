@@ -145,7 +145,7 @@ int TButtonGlyph::CreateButtonGlyph(TButtonState state) {
         else if (rgb == key)
           image.setPixelColor(x, y, face);
       }
-    fIndexs[state] = fGlyphList->AddMasked(image, BottomLeft(image));
+    fIndexs[state] = fGlyphList->AddMasked(image, face);  // where the transparent pixels went
   } else {
     // Embossed from the glyph's shape: highlight below-right, shadow on top.
     QImage mask(size, QImage::Format_ARGB32);

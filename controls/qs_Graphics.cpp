@@ -7,7 +7,9 @@
 #include <QPainter>
 #include <QPalette>
 
-QColor SysColor(TSysColor role) {
+namespace {
+
+QColor SysColorRaw(TSysColor role) {
   const QPalette pal = QApplication::palette();
   switch (role) {
     case TSysColor::BtnFace: return pal.color(QPalette::Button);
@@ -21,6 +23,13 @@ QColor SysColor(TSysColor role) {
     case TSysColor::InactiveCaption: return pal.color(QPalette::Disabled, QPalette::WindowText);
   }
   return Qt::black;
+}
+
+}  // namespace
+
+QColor SysColor(TSysColor role) {
+  // Plain 8-bit colours, as they land in painted pixels.
+  return QColor::fromRgba(SysColorRaw(role).rgba());
 }
 
 void EnsureFormFonts() {
