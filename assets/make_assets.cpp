@@ -89,16 +89,16 @@ QImage Restart() {
   });
 }
 
-// A window whose bottom bar slides away.
+// The tool bar going down out of sight: an arrow onto a dashed strip.
 QImage HideToolbar() {
   return Glyph([](QPainter& p) {
+    QPainterPath arrow;
+    arrow.addRoundedRect(QRectF(8.5, 2.5, 5, 7), 1, 1);
+    arrow.addPath(Triangle({4.5, 9.5}, {17.5, 9.5}, {11, 15.5}));
+    Shape(p, arrow.simplified());
     p.setPen(QPen(kOutline, 1.0));
     p.setBrush(QColor(0xEE, 0xF3, 0xFB));
-    p.drawRoundedRect(QRectF(2.5, 2.5, 17, 13), 2, 2);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0xB9, 0xCC, 0xEE));
-    p.drawRect(QRectF(3, 11, 16, 4));
-    Shape(p, Triangle({7.5, 15.5}, {14.5, 15.5}, {11, 20.5}));
+    p.drawRoundedRect(QRectF(2.5, 16.5, 17, 4), 1.5, 1.5);
   });
 }
 
