@@ -285,7 +285,10 @@ void TqsCustomLabel::AdjustBounds() {
 }
 
 void TqsCustomLabel::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::FontChange) AdjustBounds();
+  if (event->type() == QEvent::FontChange) {
+    PrepareFont();  // a new font keeps the label's explicit weight
+    AdjustBounds();
+  }
   if (event->type() == QEvent::EnabledChange) update();
   QWidget::changeEvent(event);
 }

@@ -301,3 +301,27 @@ TEST(LabelLink, HoverShowsFontOverAndLeavingRestoresTheFont) {
   EXPECT_FALSE(link.font().italic());
   EXPECT_EQ(link.FontColor(), QColor(0, 0, 255));
 }
+
+TEST(FormFonts, TahomaAndMsSansSerifResolveToMetricCloseFonts) {
+  TqsLabel label;  // registers the fonts
+  const bool shipped = QFile::exists("/usr/share/wine/fonts/tahoma.ttf");
+  const QString tahoma = shipped ? QStringLiteral("Tahoma") : QStringLiteral("DejaVu Sans Condensed");
+  EXPECT_EQ(QFontInfo(QFont(QStringLiteral("Tahoma"))).family(), tahoma);
+  const QString sansSerif = QFontInfo(QFont(QStringLiteral("MS Sans Serif"))).family();
+  EXPECT_TRUE(sansSerif == "MS Sans Serif" || sansSerif == tahoma) << sansSerif.toStdString();
+}
+
+TEST(Label, ExplicitWeightSurvivesANewFontAndFitsTheSize) {
+  TqsLabel label;
+  label.SetCaption(QStringLiteral("Duration"));
+  label.SetWeight(9);
+  QFont plain(QStringLiteral("DejaVu Sans"));
+  plain.setPixelSize(20);
+  label.setFont(plain);
+  EXPECT_EQ(label.font().weight(), 900);
+  EXPECT_EQ(label.font().pixelSize(), 20);
+  EXPECT_EQ(label.height(), label.fontMetrics().height());
+  label.SetWeight(0);  // 0 keeps whatever the font has from now on
+  label.setFont(plain);
+  EXPECT_EQ(label.font().weight(), QFont::Normal);
+}
