@@ -11,7 +11,7 @@ PACKAGES := \
 	libx11-dev libxext-dev libxrandr-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth x11-xserver-utils ffmpeg xdg-utils \
-	fonts-dejavu-core
+	fonts-dejavu-core fonts-wine
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 XVFB := xvfb-run -a -s '-screen 0 1280x1024x24 -noreset'
