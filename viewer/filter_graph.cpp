@@ -101,6 +101,7 @@ struct TFilterGraph::RenderJob {
   int unrendered = 0;
   int handled = 0;
   int buffers = 0;  // decoded buffers seen: none means nothing to play
+  unsigned stateChanges = 0;  // wakes the waiting user-interface thread
   bool refused = false;
   std::deque<std::function<void()>> calls;
   std::vector<GstElement*> created;  // renderers added by this rendering
@@ -630,12 +631,15 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
 
 HRESULT TFilterGraph::WaitForRender(RenderJob* job) {
   const auto deadline = std::chrono::steady_clock::now() + kRenderTimeout;
+  unsigned seenChanges = 0;
   for (;;) {
     std::deque<std::function<void()>> calls;
     {
       std::unique_lock lock(job->mutex);
-      job->wake.wait_for(lock, std::chrono::milliseconds(20),
-                         [&] { return !job->calls.empty() || job->error != S_OK; });
+      job->wake.wait_for(lock, std::chrono::milliseconds(20), [&] {
+        return !job->calls.empty() || job->error != S_OK || job->stateChanges != seenChanges;
+      });
+      seenChanges = job->stateChanges;
       if (job->error != S_OK) return job->error;
       calls.swap(job->calls);
     }
@@ -784,6 +788,7 @@ void TFilterGraph::LinkDecodedPad(RenderJob* job, GstPad* pad) {
       },
       new std::shared_ptr<RenderJob>(job->self.lock()),
       [](gpointer data) { delete static_cast<std::shared_ptr<RenderJob>*>(data); });
+  if (video) gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &TFilterGraph::OnVideoCaps, nullptr, nullptr);
   GstCaps* caps = gst_pad_get_current_caps(pad);
   if (!caps) caps = gst_pad_query_caps(pad, nullptr);
   // A renderer already in the graph (a member filter) with a free input
@@ -833,6 +838,29 @@ void TFilterGraph::LinkDecodedPad(RenderJob* job, GstPad* pad) {
 
 // ------------------------------------------------------------- events
 
+GstPadProbeReturn TFilterGraph::OnVideoCaps(GstPad* pad, GstPadProbeInfo* info, gpointer) {
+  GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+  if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+  GstCaps* caps = nullptr;
+  gst_event_parse_caps(event, &caps);
+  gint width = 0, height = 0;
+  const GstStructure* s = caps && gst_caps_get_size(caps) ? gst_caps_get_structure(caps, 0) : nullptr;
+  if (!s || !gst_structure_get_int(s, "width", &width) || !gst_structure_get_int(s, "height", &height))
+    return GST_PAD_PROBE_OK;
+  // The size a stream starts with is not a change; a later different one is.
+  const intptr_t size = (width & 0xFFFF) | ((height & 0xFFFF) << 16);
+  const intptr_t previous = reinterpret_cast<intptr_t>(g_object_get_data(G_OBJECT(pad), "cinvo-video-size"));
+  g_object_set_data(G_OBJECT(pad), "cinvo-video-size", reinterpret_cast<gpointer>(size));
+  if (previous == 0 || previous == size) return GST_PAD_PROBE_OK;
+  if (GstElement* element = gst_pad_get_parent_element(pad)) {
+    GstStructure* message = gst_structure_new(kGraphEvent, "code", G_TYPE_LONG, long(EC_VIDEO_SIZE_CHANGED), "param1",
+                                              G_TYPE_INT64, gint64(size), "param2", G_TYPE_INT64, gint64(0), nullptr);
+    gst_element_post_message(element, gst_message_new_application(GST_OBJECT(element), message));
+    gst_object_unref(element);
+  }
+  return GST_PAD_PROBE_OK;
+}
+
 GstBusSyncReply TFilterGraph::BusSyncHandler(GstBus*, GstMessage* message, gpointer data) {
   auto* self = static_cast<TFilterGraph*>(data);
   std::shared_ptr<RenderJob> job;
@@ -862,6 +890,7 @@ GstBusSyncReply TFilterGraph::BusSyncHandler(GstBus*, GstMessage* message, gpoin
     }
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE || GST_MESSAGE_TYPE(message) == GST_MESSAGE_STATE_CHANGED) {
       std::lock_guard lock(job->mutex);
+      ++job->stateChanges;
       job->wake.notify_all();
     }
   }

@@ -268,6 +268,7 @@ class TFilterGraph : public QObject {
   // Streaming-thread side of rendering.
   static GstBusSyncReply BusSyncHandler(GstBus* bus, GstMessage* message, gpointer self);
   static void OnPadAdded(GstElement* decoder, GstPad* pad, gpointer job);
+  static GstPadProbeReturn OnVideoCaps(GstPad* pad, GstPadProbeInfo* info, gpointer);
   static void OnNoMorePads(GstElement* decoder, gpointer job);
   static void OnUnknownType(GstElement* decoder, GstPad* pad, GstCaps* caps, gpointer job);
   static int OnAutoplugSelect(GstElement* decoder, GstPad* pad, GstCaps* caps, GstElementFactory* factory,
