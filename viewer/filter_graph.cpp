@@ -572,6 +572,13 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   connect("autoplug-select", G_CALLBACK(&TFilterGraph::OnAutoplugSelect));
   connect("deep-element-added", G_CALLBACK(&TFilterGraph::OnElementAdded));
 
+  // What the graph held before: a second file rendered into a graph that
+  // still holds a movie joins it, and a failure takes out only its own part.
+  const TFilterList before(fGraph);
+  const bool hadMovie = before.Count() > static_cast<int>(job->members.size());
+  GstState state = GST_STATE_NULL;
+  gst_element_get_state(GST_ELEMENT(fGraph), &state, nullptr, 0);
+
   gst_bin_add_many(GST_BIN(fGraph), source, decoder, nullptr);
   gst_element_link(source, decoder);
   {
@@ -582,7 +589,10 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   fStopped = false;
   fPausePending = false;
   HRESULT hr = S_OK;
-  if (gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+  const bool started = state >= GST_STATE_PAUSED
+                           ? gst_element_sync_state_with_parent(source) && gst_element_sync_state_with_parent(decoder)
+                           : gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+  if (!started) {
     std::lock_guard lock(job->mutex);
     if (job->error == S_OK) job->error = E_FAIL;
   }
@@ -611,7 +621,7 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
     Log(QStringLiteral("Rendering failed: %1").arg(ErrorText(hr)));
     // Still inside the rendering: the errors of the streaming threads that
     // wind down now belong to it, not to the graph's events.
-    UndoFailedRender();
+    UndoFailedRender(before, hadMovie);
   }
   {
     std::lock_guard lock(fJobMutex);
@@ -659,7 +669,26 @@ HRESULT TFilterGraph::WaitForRender(RenderJob* job) {
   }
 }
 
-void TFilterGraph::UndoFailedRender() {
+void TFilterGraph::UndoFailedRender(const TFilterList& before, bool hadMovie) {
+  if (hadMovie) {
+    // Only what this rendering added goes; the movie already there stays.
+    TFilterList filters(fGraph);
+    for (int i = 0; i < before.Count(); ++i) filters.Remove(before.Items(i));
+    for (int i = 0; i < filters.Count(); ++i) {
+      gst_element_set_locked_state(filters.Items(i), TRUE);
+      gst_element_set_state(filters.Items(i), GST_STATE_NULL);
+      TPinList pins(filters.Items(i));
+      for (int j = 0; j < pins.Count(); ++j) DisconnectPin(pins.Items(j));
+      RemoveFilter(fGraph, filters.Items(i));
+    }
+    // The graph recorded the failed state change; set it again to the state
+    // its movie is in.
+    GstState state = GST_STATE_PAUSED;
+    gst_element_get_state(GST_ELEMENT(fGraph), &state, nullptr, 0);
+    gst_element_set_state(GST_ELEMENT(fGraph), state);
+    WaitForState(kSettleTimeout);
+    return;
+  }
   // The graph goes back to its member filters, ready for the next file.
   gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_READY);
   WaitForState(kSettleTimeout);

@@ -263,7 +263,7 @@ class TFilterGraph : public QObject {
   void ResetPositions();
   HRESULT Seek(double rate, bool setCurrent, int64_t current, bool setStop, int64_t stop);
   HRESULT WaitForRender(RenderJob* job);
-  void UndoFailedRender();
+  void UndoFailedRender(const TFilterList& before, bool hadMovie);
 
   // Streaming-thread side of rendering.
   static GstBusSyncReply BusSyncHandler(GstBus* bus, GstMessage* message, gpointer self);

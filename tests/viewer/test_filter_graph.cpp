@@ -204,6 +204,18 @@ TEST_F(FilterGraph, TwoAudioStreamsGetTwoRenderersAndOneCanBeCutOff) {
   TFilterList filters(graph.Graph());
   const std::vector<GstElement*> renderers = AudioRenderersOf(filters);
   ASSERT_EQ(renderers.size(), 2u);
+  // Renderers come in the order of the file's audio streams: "Audio 1" is
+  // the first stream.
+  auto streamOf = [](GstElement* renderer) {
+    GstPad* pad = gst_element_get_static_pad(renderer, "sink");
+    gchar* id = gst_pad_get_stream_id(pad);
+    const QString result = QString::fromUtf8(id ? id : "");
+    g_free(id);
+    gst_object_unref(pad);
+    return result;
+  };
+  EXPECT_FALSE(streamOf(renderers[0]).isEmpty());
+  EXPECT_LT(streamOf(renderers[0]), streamOf(renderers[1]));
 
   // Keep only the second stream, as the audio choice does: disconnect every
   // pin of the first renderer and its peer.

@@ -79,6 +79,16 @@ TEST_F(RenderInputs, BrokenAndMissingFilesFailWithTheirOwnCodes) {
   ExpectGraphStillUsable();
 }
 
+TEST_F(RenderInputs, ASecondFileJoinsTheGraphAndAFailedOneTakesOnlyItsOwnPartOut) {
+  ASSERT_EQ(graph.RenderMediaFile(MovieFile(TMovieKind::MjpegPcm)), S_OK);
+  const QStringList first = ClassesOf(graph.Graph());
+  EXPECT_EQ(FailureOf(MovieFile(TMovieKind::TextFile)), E_UNKNOWN_FILE_TYPE);
+  EXPECT_EQ(ClassesOf(graph.Graph()), first);
+  ASSERT_EQ(graph.RenderMediaFile(MovieFile(TMovieKind::AudioOnly)), S_OK);
+  EXPECT_EQ(ClassesOf(graph.Graph()).count(CLSID_AudioRender), 2);
+  EXPECT_EQ(ClassesOf(graph.Graph()).count(CLSID_FileSource), 2);
+}
+
 TEST_F(RenderInputs, TruncatedMoviePlaysWhatIsThereAndEnds) {
   ASSERT_TRUE(Succeeded(graph.RenderMediaFile(MovieFile(TMovieKind::Truncated))));
   int completed = 0, errors = 0;
