@@ -401,7 +401,6 @@ void TFilterGraph::SetLinearVolume(bool value) {
   fLinearVolume = value;
   SetVolume(fVolume);
   SetBalance(fBalance);
-  ApplyAudio();
 }
 
 void TFilterGraph::SetVolume(int value) {
@@ -709,19 +708,34 @@ bool TFilterGraph::RunOnUiThread(RenderJob* job, const std::function<void()>& ca
     call();
     return true;
   }
-  auto done = std::make_shared<bool>(false);
+  // started / done / abandoned, under the job's mutex.
+  struct State {
+    bool started = false, done = false, abandoned = false;
+  };
+  auto state = std::make_shared<State>();
   std::unique_lock lock(job->mutex);
   if (job->finished) return false;
-  job->calls.push_back([call, done, job] {
+  job->calls.push_back([call, state, job] {
+    {
+      std::lock_guard inner(job->mutex);
+      if (state->abandoned) return;
+      state->started = true;
+    }
     call();
     std::lock_guard inner(job->mutex);
-    *done = true;
+    state->done = true;
     job->wake.notify_all();
   });
   job->wake.notify_all();
   // Answered by WaitForRender; a user-interface thread busy elsewhere gets
-  // the default answer instead of a deadlock.
-  return job->wake.wait_for(lock, kCallTimeout, [&] { return *done; });
+  // the default answer instead of a deadlock. A call already started is
+  // waited for, since it writes to this thread's answer.
+  if (job->wake.wait_for(lock, kCallTimeout, [&] { return state->done || state->started; })) {
+    job->wake.wait(lock, [&] { return state->done; });
+    return true;
+  }
+  state->abandoned = true;
+  return false;
 }
 
 void TFilterGraph::OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
