@@ -320,6 +320,23 @@ TEST_F(FilterGraph, VolumeIsClampedAndReachesTheRenderersAsDecibels) {
   graph.SetLinearVolume(false);  // now v - 10000
   for (GstElement* r : renderers) EXPECT_NEAR(gain(r), std::pow(10.0, -5000 / 2000.0), 1e-6);
 
+  // Balance attenuates one channel: positive values the left one.
+  auto pan = [](GstElement* renderer) {
+    GstElement* balance = gst_bin_get_by_name(GST_BIN(renderer), "balance");
+    float value = -2;
+    if (balance) {
+      g_object_get(balance, "panorama", &value, nullptr);
+      gst_object_unref(balance);
+    }
+    return value;
+  };
+  for (GstElement* r : renderers) EXPECT_FLOAT_EQ(pan(r), 0.0f);
+  graph.SetBalance(10000);  // not linear: left channel silenced
+  for (GstElement* r : renderers) EXPECT_FLOAT_EQ(pan(r), 1.0f);
+  graph.SetBalance(-2000);  // right channel 20 dB down: a tenth of it left
+  for (GstElement* r : renderers) EXPECT_NEAR(pan(r), -0.9f, 1e-6);
+  graph.SetBalance(0);
+
   // A newly rendered movie gets the current settings again.
   graph.EmptyGraph();
   ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);
