@@ -16,7 +16,7 @@ void EnsureGStreamer() {
     if (error) g_error_free(error);
     return ok;
   }();
-  if (!ready) throw EDirectShowException(ErrorText(E_FAIL) + QStringLiteral(" ($80004005)."), E_FAIL);
+  if (!ready) CheckGraphResult(E_FAIL);
 }
 
 }  // namespace
