@@ -346,6 +346,28 @@ TEST_F(FilterGraph, VolumeIsClampedAndReachesTheRenderersAsDecibels) {
   EXPECT_NEAR(gain(renderer[0]), std::pow(10.0, -5000 / 2000.0), 1e-6);
 }
 
+TEST_F(FilterGraph, PlaybackRateIsStoredAndAppliedToEveryRenderedMovie) {
+  TFilterGraph graph;
+  graph.SetPlaybackRate(2.0);  // inactive: only stored
+  EXPECT_EQ(graph.PlaybackRate(), 2.0);
+  int completed = 0;
+  graph.SetOnGraphComplete([&](QObject*, HRESULT, GstElement*) { ++completed; });
+  graph.SetActive(true);
+  ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);
+  double rate = 0;
+  ASSERT_EQ(graph.MediaSeeking()->GetRate(&rate), S_OK);
+  EXPECT_EQ(rate, 2.0);
+  EXPECT_EQ(graph.MediaSeeking()->SetRate(0.0), E_INVALIDARG);
+  ASSERT_TRUE(graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return completed == 1; }));
+
+  graph.EmptyGraph();
+  graph.SetPlaybackRate(1.0);
+  ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);
+  ASSERT_EQ(graph.MediaSeeking()->GetRate(&rate), S_OK);
+  EXPECT_EQ(rate, 1.0);
+}
+
 TEST_F(FilterGraph, GraphEditEntryLivesWhileTheGraphIsActive) {
   TFilterGraph graph;
   graph.SetGraphEdit(true);
