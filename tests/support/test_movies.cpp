@@ -1,0 +1,160 @@
+#include "tests/support/test_movies.h"
+
+#include <gst/gst.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <map>
+
+namespace testmovies {
+
+namespace {
+
+QTemporaryDir& MovieDir() {
+  static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/cinvo-movies-XXXXXX"));
+  return dir;
+}
+
+// Runs a pipeline description to its end; false on error or after 60 s.
+bool RunPipeline(const QString& description) {
+  gst_init(nullptr, nullptr);
+  GError* error = nullptr;
+  GstElement* pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
+  if (error) {
+    g_error_free(error);
+    if (pipeline) gst_object_unref(pipeline);
+    return false;
+  }
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  GstBus* bus = gst_element_get_bus(pipeline);
+  GstMessage* message = gst_bus_timed_pop_filtered(bus, 60 * GST_SECOND,
+                                                   GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  const bool ok = message && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
+  if (message) gst_message_unref(message);
+  gst_object_unref(bus);
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(pipeline);
+  return ok;
+}
+
+bool RunFfmpeg(const QStringList& arguments) {
+  const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+  if (ffmpeg.isEmpty()) return false;
+  QProcess process;
+  process.start(ffmpeg, QStringList{"-v", "error", "-y"} + arguments);
+  return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+         process.exitCode() == 0;
+}
+
+QString Video(const QString& mux) {
+  return QStringLiteral(
+             "videotestsrc num-buffers=%1 pattern=ball ! video/x-raw,width=160,height=120,framerate=15/1 "
+             "! jpegenc ! %2.")
+      .arg(15 * kMovieSeconds)
+      .arg(mux);
+}
+
+QString Audio(const QString& mux, int frequency) {
+  // 1470 samples at 22050 Hz: 15 buffers a second.
+  return QStringLiteral(
+             " audiotestsrc num-buffers=%1 samplesperbuffer=1470 freq=%2 ! audio/x-raw,format=S16LE,rate=22050,"
+             "channels=1 ! %3.")
+      .arg(15 * kMovieSeconds)
+      .arg(frequency)
+      .arg(mux);
+}
+
+QString Mux(const QString& path) {
+  return QStringLiteral("avimux name=m ! filesink location=\"%1\" ").arg(path);
+}
+
+bool CopyPart(const QString& from, const QString& to, qint64 bytes) {
+  QFile in(from);
+  QFile out(to);
+  if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  return out.write(in.read(bytes)) >= 0;
+}
+
+// The same movie with its video codec tag, in the headers, changed to one
+// that no decoder knows.
+bool Retagged(const QString& from, const QString& to) {
+  QFile in(from);
+  QFile out(to);
+  if (from.isEmpty() || !in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    return false;
+  QByteArray data = in.readAll();
+  const qsizetype movi = data.indexOf("movi");
+  if (movi < 0) return false;
+  QByteArray header = data.left(movi);
+  if (!header.contains("MJPG")) return false;
+  header.replace("MJPG", "QQQQ");
+  return out.write(header + data.mid(movi)) == data.size();
+}
+
+QStringList FfmpegMovie(const QString& path, const QString& videoTag, bool withSound, bool mp3) {
+  const QString seconds = QString::number(kMovieSeconds);
+  QStringList args{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=" + seconds};
+  if (withSound) args << "-f" << "lavfi" << "-i" << "sine=frequency=440:sample_rate=44100:duration=" + seconds;
+  args << "-c:v" << "mpeg4" << "-vtag" << videoTag << "-q:v" << "5";
+  if (withSound) {
+    if (mp3)
+      args << "-c:a" << "libmp3lame" << "-b:a" << "96k";
+    else
+      args << "-c:a" << "pcm_s16le";
+  }
+  args << path;
+  return args;
+}
+
+bool Make(TMovieKind kind, const QString& path) {
+  switch (kind) {
+    case TMovieKind::MjpegPcm:
+      return RunPipeline(Mux(path) + Video("m") + Audio("m", 440));
+    case TMovieKind::TwoAudio:
+      return RunPipeline(Mux(path) + Video("m") + Audio("m", 440) + Audio("m", 1760));
+    case TMovieKind::VideoOnly:
+      return RunPipeline(Mux(path) + Video("m"));
+    case TMovieKind::AudioOnly:
+      return RunPipeline(Mux(path) + Audio("m", 440));
+    case TMovieKind::Mpeg4Mp3:
+      return RunFfmpeg(FfmpegMovie(path, "XVID", true, true));
+    case TMovieKind::UnknownVideoCodec:
+      return Retagged(MovieFile(TMovieKind::MjpegPcm), path);
+    case TMovieKind::UnknownCodecOnly:
+      return Retagged(MovieFile(TMovieKind::VideoOnly), path);
+    case TMovieKind::ZeroByte:
+      return QFile(path).open(QIODevice::WriteOnly | QIODevice::Truncate);
+    case TMovieKind::Truncated: {
+      const QString whole = MovieFile(TMovieKind::MjpegPcm);
+      return !whole.isEmpty() && CopyPart(whole, path, QFile(whole).size() * 6 / 10);
+    }
+    case TMovieKind::HeaderOnly: {
+      const QString whole = MovieFile(TMovieKind::MjpegPcm);
+      return !whole.isEmpty() && CopyPart(whole, path, 2048);
+    }
+    case TMovieKind::TextFile: {
+      QFile file(path);
+      return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+             file.write("This is a shopping list, not a movie.\nBread\nMilk\n") > 0;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+QString MovieFile(TMovieKind kind) {
+  static std::map<TMovieKind, QString> made;
+  auto it = made.find(kind);
+  if (it != made.end()) return it->second;
+  const QString path = MovieDir().filePath(QStringLiteral("movie%1.avi").arg(static_cast<int>(kind)));
+  const QString result = Make(kind, path) ? path : QString();
+  made[kind] = result;
+  return result;
+}
+
+}  // namespace testmovies

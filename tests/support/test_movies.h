@@ -1,0 +1,30 @@
+#pragma once
+// Test movies, made on first use in a directory private to the process and
+// kept for its lifetime, so that a suite pays for each kind once. Nothing
+// here is a committed binary: GStreamer makes the MJPEG/PCM files, ffmpeg the
+// MPEG-4/MP3 ones.
+#include <QString>
+
+namespace testmovies {
+
+enum class TMovieKind {
+  MjpegPcm,           // 160x120 MJPEG at 15 fps, 440 Hz PCM mono, 2 s
+  TwoAudio,           // as MjpegPcm with a second audio stream at 1760 Hz
+  VideoOnly,          // MJPEG only
+  AudioOnly,          // PCM only
+  Mpeg4Mp3,           // 320x240 MPEG-4 part 2 (XVID) with MP3 sound, 2 s
+  UnknownVideoCodec,  // video under a codec tag nothing decodes, PCM sound
+  UnknownCodecOnly,   // only that undecodable video stream
+  ZeroByte,           // an empty .avi
+  Truncated,          // the first 60 % of MjpegPcm
+  HeaderOnly,         // the first 2 KB of MjpegPcm
+  TextFile,           // a text file named .avi
+};
+
+constexpr int kMovieSeconds = 2;
+
+// The file of that kind (its name ends in .avi); empty when it cannot be
+// made here (the tool is missing).
+QString MovieFile(TMovieKind kind);
+
+}  // namespace testmovies

@@ -1,0 +1,160 @@
+// What rendering makes of the files it is given: common codecs, files with
+// streams nothing decodes, broken and non-movie files; and the builder's
+// questions to the component.
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+
+#include "tests/support/test_env.h"
+#include "tests/support/test_movies.h"
+#include "tests/viewer/graph_test_helpers.h"
+#include "viewer/filter_graph.h"
+
+using namespace graphtest;
+using testmovies::MovieFile;
+using testmovies::TMovieKind;
+
+namespace {
+
+class RenderInputs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testenv::RecordedErrors().clear();
+    graph.AddListener(&listener);
+    graph.SetActive(true);
+  }
+  // The failure RenderMediaFile raises for `file`; S_OK when none.
+  HRESULT FailureOf(const QString& file, QString* message = nullptr) {
+    try {
+      graph.RenderMediaFile(file);
+    } catch (const EDirectShowException& e) {
+      if (message) *message = e.Message();
+      return e.ResultCode();
+    }
+    return S_OK;
+  }
+  bool Sent(int control) const {
+    for (const auto& [code, value] : listener.controlEvents)
+      if (code == control) return true;
+    return false;
+  }
+  // After a failure the graph must take the next good file and play it.
+  void ExpectGraphStillUsable() {
+    int completed = 0;
+    graph.SetOnGraphComplete([&](QObject*, HRESULT, GstElement*) { ++completed; });
+    graph.EmptyGraph();
+    ASSERT_EQ(graph.RenderMediaFile(MovieFile(TMovieKind::MjpegPcm)), S_OK);
+    ASSERT_TRUE(graph.Play());
+    ASSERT_TRUE(WaitFor([&] { return completed == 1; }));
+    graph.SetOnGraphComplete(nullptr);
+  }
+  TRecordingListener listener;  // outlives the graph that tells it
+  TFilterGraph graph;
+};
+
+TEST_F(RenderInputs, FailedRenderRaisesTextCodeMessageAndSendsNoRenderedEvent) {
+  const QString text = MovieFile(TMovieKind::TextFile);
+  QString message;
+  const HRESULT hr = FailureOf(text, &message);
+  EXPECT_EQ(hr, E_UNKNOWN_FILE_TYPE);
+  EXPECT_EQ(message, ErrorText(hr) + " ($80040240).");
+  EXPECT_TRUE(QRegularExpression(R"(^\S.* \(\$[0-9A-F]+\)\.$)").match(message).hasMatch());
+  EXPECT_TRUE(Sent(ControlFileRendering));
+  EXPECT_FALSE(Sent(ControlFileRendered));
+  // Nothing of the failed attempt stays in the graph, and no late error
+  // event follows it.
+  EXPECT_EQ(TFilterList(graph.Graph()).Count(), 0);
+  testenv::DrainEvents();
+  EXPECT_EQ(listener.CountGraph(EC_ERRORABORT), 0);
+  ExpectGraphStillUsable();
+}
+
+TEST_F(RenderInputs, BrokenAndMissingFilesFailWithTheirOwnCodes) {
+  EXPECT_EQ(FailureOf(testenv::ProcessTempDir() + "/no such movie.avi"), E_FILE_NOT_FOUND);
+  EXPECT_EQ(FailureOf(testenv::ProcessTempDir()), E_ACCESSDENIED);  // a directory
+  EXPECT_EQ(FailureOf(MovieFile(TMovieKind::ZeroByte)), E_INVALID_FILE_FORMAT);
+  EXPECT_TRUE(Failed(FailureOf(MovieFile(TMovieKind::HeaderOnly))));
+  EXPECT_EQ(FailureOf(MovieFile(TMovieKind::UnknownCodecOnly)), E_NO_DECODER);
+  EXPECT_FALSE(Sent(ControlFileRendered));
+  ExpectGraphStillUsable();
+}
+
+TEST_F(RenderInputs, ASecondFileJoinsTheGraphAndAFailedOneTakesOnlyItsOwnPartOut) {
+  ASSERT_EQ(graph.RenderMediaFile(MovieFile(TMovieKind::MjpegPcm)), S_OK);
+  const QStringList first = ClassesOf(graph.Graph());
+  EXPECT_EQ(FailureOf(MovieFile(TMovieKind::TextFile)), E_UNKNOWN_FILE_TYPE);
+  EXPECT_EQ(ClassesOf(graph.Graph()), first);
+  ASSERT_EQ(graph.RenderMediaFile(MovieFile(TMovieKind::AudioOnly)), S_OK);
+  EXPECT_EQ(ClassesOf(graph.Graph()).count(CLSID_AudioRender), 2);
+  EXPECT_EQ(ClassesOf(graph.Graph()).count(CLSID_FileSource), 2);
+}
+
+TEST_F(RenderInputs, TruncatedMoviePlaysWhatIsThereAndEnds) {
+  ASSERT_TRUE(Succeeded(graph.RenderMediaFile(MovieFile(TMovieKind::Truncated))));
+  int completed = 0, errors = 0;
+  graph.SetOnGraphComplete([&](QObject*, HRESULT, GstElement*) { ++completed; });
+  graph.SetOnGraphErrorAbort([&](QObject*, HRESULT) { ++errors; });
+  ASSERT_TRUE(graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return completed + errors > 0; }));
+  ExpectGraphStillUsable();
+}
+
+TEST_F(RenderInputs, StreamWithoutDecoderMakesAPartialRenderUnlessHandled) {
+  const QString file = MovieFile(TMovieKind::UnknownVideoCodec);
+  ASSERT_EQ(graph.RenderMediaFile(file), S_PARTIAL_RENDER);
+  EXPECT_EQ(ClassesOf(graph.Graph()).count(CLSID_AudioRender), 1);
+  EXPECT_TRUE(Sent(ControlFileRendered));
+
+  std::vector<QString> pins;
+  graph.SetOnUnableToRender([&](GstPad* pin) {
+    pins.push_back(QString::fromUtf8(GST_PAD_NAME(pin)));
+    return true;
+  });
+  graph.EmptyGraph();
+  EXPECT_EQ(graph.RenderMediaFile(file), S_OK);
+  EXPECT_EQ(pins.size(), 1u);
+}
+
+TEST_F(RenderInputs, CommonMpeg4Mp3MovieRendersAndPlays) {
+  const QString file = MovieFile(TMovieKind::Mpeg4Mp3);
+  if (file.isEmpty()) GTEST_SKIP() << "ffmpeg is not available";
+  ASSERT_EQ(graph.RenderMediaFile(file), S_OK);
+  const QStringList classes = ClassesOf(graph.Graph());
+  EXPECT_EQ(classes.count(CLSID_AudioRender), 1);
+  EXPECT_EQ(classes.count(CLSID_NullRenderer), 1);
+  EXPECT_NEAR(graph.DurationMs(), 2000, 100);
+  int completed = 0;
+  graph.SetOnGraphComplete([&](QObject*, HRESULT, GstElement*) { ++completed; });
+  ASSERT_TRUE(graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return completed == 1; }));
+}
+
+TEST_F(RenderInputs, BuilderAsksBeforeUsingADecoderAndAfterMakingIt) {
+  QStringList selected, created;
+  graph.SetOnSelectedFilter([&](GstElementFactory* moniker, const QString& name, const QString& classID) {
+    EXPECT_NE(moniker, nullptr);
+    EXPECT_FALSE(name.isEmpty());
+    selected << classID;
+    return classID != "jpegdec";  // another JPEG decoder must do
+  });
+  graph.SetOnCreatedFilter([&](GstElement* filter, const QString& classID) {
+    EXPECT_EQ(FilterClassID(filter), classID);
+    created << classID;
+    return true;
+  });
+  ASSERT_TRUE(Succeeded(graph.RenderMediaFile(MovieFile(TMovieKind::MjpegPcm))));
+  EXPECT_TRUE(selected.contains("avidemux")) << selected.join(',').toStdString();
+  EXPECT_TRUE(selected.contains("jpegdec")) << selected.join(',').toStdString();
+  EXPECT_TRUE(created.contains("avidemux")) << created.join(',').toStdString();
+  EXPECT_FALSE(created.contains("jpegdec")) << created.join(',').toStdString();
+
+  // A filter refused once made fails the rendering.
+  graph.SetOnCreatedFilter([](GstElement*, const QString& classID) { return classID != "avidemux"; });
+  graph.EmptyGraph();
+  EXPECT_EQ(FailureOf(MovieFile(TMovieKind::MjpegPcm)), E_CANNOT_RENDER);
+  graph.SetOnSelectedFilter(nullptr);
+  graph.SetOnCreatedFilter(nullptr);
+  ExpectGraphStillUsable();
+}
+
+}  // namespace
