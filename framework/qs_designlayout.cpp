@@ -68,6 +68,11 @@ void TDesignLayout::setGeometry(const QRect& rect) {
   for (const TPlacement& p : fItems) {
     QRect r = PlaceItem(p, rect.size());
     r.translate(rect.topLeft());
-    p.item->setGeometry(r);
+    // Straight onto the widget: an item would shrink fixed-height controls
+    // (buttons, lines) to their preferred height.
+    if (QWidget* widget = p.item->widget())
+      widget->setGeometry(r);
+    else
+      p.item->setGeometry(r);
   }
 }

@@ -155,15 +155,22 @@ void TFrmBaseMain::cmOnlineHelpClick() {
 void TFrmBaseMain::cmNewLanguageClick() {
   QString name;
   if (!InputQuery((*AppStrings)[sLanguageToAdd], (*AppStrings)[sLanguageName], name)) return;
-  // The language list may have changed even when adding fails half-way (the
-  // editor does not open); a stale menu would select the wrong language.
+  // The list is rebuilt in name order, so a new name can shift the current
+  // language's index: it is followed, or the check mark and the stored
+  // "Language" would name another language. The menu follows the list even
+  // when adding fails half-way (the editor does not open).
   struct Rebuild {
     TFrmBaseMain* form;
+    QString current;
     ~Rebuild() {
+      if (!current.isEmpty()) {
+        const int index = int(Language->LanguageList().Lines().indexOf(current, 1));
+        if (index > 0) Language->SetLanguageIndex(index);
+      }
       form->RemoveLanguageItems();
       form->AddLanguageItems();
     }
-  } rebuild{this};
+  } rebuild{this, Language->LanguageName()};
   Language->AddLanguage(name);
 }
 
