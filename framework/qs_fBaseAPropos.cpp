@@ -7,7 +7,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "assets/qs_Assets.h"
@@ -89,9 +89,11 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent) {
   EnsureFormFonts();
   setWindowTitle(QStringLiteral("About"));
   setFont(FormFont(11));
+  // The designed 423 x 339 and minimum width 380 are outer sizes; these
+  // are the client sizes within a usual frame.
   const QSize client(415, 307);
   resize(client);
-  setMinimumWidth(380 - 8);  // the frame's share of the designed minimum
+  setMinimumWidth(380 - 8);
 
   auto* form = new QVBoxLayout(this);
   form->setContentsMargins(0, 0, 0, 0);
@@ -170,6 +172,10 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent) {
   connect(cmEdit, &QAction::triggered, this, [this] { cmEditClick(); });
   connect(moAPropos, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { PopupMenu->popup(moAPropos->viewport()->mapToGlobal(at)); });
+
+  // Centred on the screen.
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
   FormCreate();
 }

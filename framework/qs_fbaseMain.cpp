@@ -43,7 +43,7 @@ TFrmBaseMain::TFrmBaseMain(QWidget* parent) : TqsForm(parent) {
   QFont font(QStringLiteral("Tahoma"));
   font.setPixelSize(11);
   setFont(font);
-  resize(415, 243);
+  resize(415, 238);  // the designed 423 x 270 less the frame
 
   PopupMenu = new QMenu(this);
   PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
