@@ -1,12 +1,18 @@
 // Start-up of Cinvo.
 #include "app/pk_param.h"
 #include "app/pk_str.h"
+#include "assets/qs_Assets.h"
+#include "controls/qs_XPMenu.h"
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
+
+#include <QIcon>
 
 int main(int argc, char** argv) {
   TqsApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("Cinvo"));
+  QApplication::setWindowIcon(QIcon(QString::fromLatin1(kProgramIcon)));
+  InstallShadowedHints();
   InitializeSettingsUnit();
   InitializeLauncherStrings();
   int exitCode = 0;
