@@ -52,7 +52,7 @@ TFrmRBParam::TFrmRBParam(QWidget* parent) : TFrmBaseDialog(parent) {
   _sbSelectDir = Named(new QToolButton(tsList), "_sbSelectDir");
   _sbSelectDir->setText(QStringLiteral("..."));
   connect(_sbSelectDir, &QToolButton::clicked, this, [this] { _sbSelectDirClick(); });
-  list->Add(_sbSelectDir, QRect(414, 72, 21, 21), akTop | akRight);
+  list->Add(_sbSelectDir, QRect(414, 72, 20, 20), akTop | akRight);
   cbRecurse = Named(new QCheckBox(QStringLiteral("And subdirectories"), tsList), "cbRecurse");
   list->Add(cbRecurse, QRect(8, 100, 427, 18), akLeft | akTop | akRight);
   cbCopyFromCD = Named(new QCheckBox(QStringLiteral("Copy from CD to movie directory before viewing"), tsList),

@@ -34,8 +34,8 @@ MaskParts SplitMask(const QString& mask) {
 QRegularExpression PatternMatcher(const QString& pattern) {
   // "*.*" means every file, also those without an extension.
   const QString wildcard = pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern;
-  return QRegularExpression(QRegularExpression::wildcardToRegularExpression(
-                                wildcard, QRegularExpression::UnanchoredWildcardConversion),
+  // Anchored: "*.avi" must not take "x.avi.part" or "x.avix".
+  return QRegularExpression(QRegularExpression::wildcardToRegularExpression(wildcard),
                             QRegularExpression::CaseInsensitiveOption);
 }
 

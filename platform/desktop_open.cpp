@@ -62,6 +62,11 @@ int DesktopOpen(const QString& request) {
   // foreground is not killed when this call returns.
   auto* process = new QProcess(QCoreApplication::instance());
   QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+  // No pipes: the program the opener starts inherits them, and would die
+  // writing to one once this process object is gone.
+  process->setStandardInputFile(QProcess::nullDevice());
+  process->setStandardOutputFile(QProcess::nullDevice());
+  process->setStandardErrorFile(QProcess::nullDevice());
   process->start(opener, {OpenerArgument(request)});
   if (!process->waitForStarted(kReportWaitMs)) {
     process->deleteLater();

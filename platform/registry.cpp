@@ -163,8 +163,9 @@ QString TRegistry::ReadString(const QString& name) const {
 qint32 TRegistry::ReadInteger(const QString& name) const {
   const QJsonValue v = fOpen ? fKey.value(FindMember(fKey, name)) : QJsonValue();
   const double d = v.toDouble();
-  if (!v.isDouble() || d != static_cast<double>(static_cast<qint64>(d)) ||
-      d < std::numeric_limits<qint32>::min() || d > std::numeric_limits<qint32>::max())
+  // Range first: converting a value beyond 64 bits to an integer is undefined.
+  if (!v.isDouble() || !(d >= std::numeric_limits<qint32>::min() && d <= std::numeric_limits<qint32>::max()) ||
+      d != static_cast<double>(static_cast<qint64>(d)))
     throw RegistryError(QStringLiteral("Invalid data type for '%1'").arg(name));
   return static_cast<qint32>(d);
 }

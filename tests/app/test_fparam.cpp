@@ -228,6 +228,7 @@ TEST_F(ParametersDialog, LaidOutForPathsAndTheDesignedSize) {
   EXPECT_GE(cd->width(), cd->fontMetrics().horizontalAdvance("/media/cdrom0") + 12);
   // The folder button sits at the right end of the movies directory field.
   const QRect dir = dialog.edMovieDir->geometry(), button = dialog._sbSelectDir->geometry();
+  EXPECT_EQ(button.size(), QSize(20, 20));
   EXPECT_EQ(button.top(), dir.top());
   EXPECT_GT(button.left(), dir.right());
   EXPECT_LE(button.left() - dir.right(), 4);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QThread>
+
 #include "framework/qs_tools.h"
 #include "platform/desktop_open.h"
 #include "tests/support/recording_opener.h"
@@ -48,6 +51,27 @@ TEST(ShellOpen, FailuresRaiseTheirMessagesAndNeverPassAsSuccess) {
 
   qputenv("CINVO_OPENER", "/nonexistent/opener");
   EXPECT_EQ(ErrorOf(dir + "/notes.xyz"), "There is no application associated with the given filename extension.");
+}
+
+TEST(ShellOpen, AProgramTheOpenerLeavesRunningOutlivesItsOutput) {
+  // Openers commonly start the program in the background and exit; the
+  // program keeps their standard output and error.
+  const QString dir = testenv::NewTempDir("opener");
+  const QString marker = dir + "/still-alive";
+  const QString script = dir + "/opener.sh";
+  ASSERT_TRUE(testenv::WriteFile(
+      script, QStringLiteral("#!/bin/sh\n(sleep 0.3; echo playing; echo warning >&2; touch '%1') &\nexit 0\n")
+                  .arg(marker)
+                  .toUtf8()));
+  QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  qputenv("CINVO_OPENER", script.toLocal8Bit());
+  const QString movie = dir + "/movie.avi";
+  ASSERT_TRUE(testenv::WriteFile(movie, "x"));
+  ShellOpen(movie);
+  testenv::DrainEvents();  // the opener's process object goes away
+  for (int i = 0; i < 100 && !QFile::exists(marker); ++i) QThread::msleep(20);
+  qunsetenv("CINVO_OPENER");
+  EXPECT_TRUE(QFile::exists(marker));
 }
 
 TEST(ShellOpen, ErrorTextTable) {

@@ -49,10 +49,10 @@ TEST(Registry, KeysAreCreatedOnlyWhenAllowedAndValuesKeepTheirTypes) {
 TEST(Registry, ValuesOfUnexpectedJsonTypesFailToRead) {
   const QString hive = NewHive();
   ASSERT_TRUE(testenv::WriteFile(
-      hive, R"({"K": {"Flag": true, "Half": 1.5, "Big": 4294967296, "List": [1], "Null": null, "Sub": {}}})"));
+      hive, R"({"K": {"Flag": true, "Half": 1.5, "Big": 4294967296, "Huge": 1e300, "Tiny": -1e300, "List": [1], "Null": null, "Sub": {}}})"));
   platform::TRegistry reg(hive);
   ASSERT_TRUE(reg.OpenKey("K", false));
-  for (const char* name : {"Flag", "Half", "Big", "List", "Null"}) {
+  for (const char* name : {"Flag", "Half", "Big", "Huge", "Tiny", "List", "Null"}) {
     EXPECT_THROW(reg.ReadInteger(name), platform::RegistryError) << name;
     EXPECT_THROW(reg.ReadString(name), platform::RegistryError) << name;
   }
