@@ -61,7 +61,6 @@ int DesktopOpen(const QString& request) {
   // Owned by the application, so a program the opener keeps running in the
   // foreground is not killed when this call returns.
   auto* process = new QProcess(QCoreApplication::instance());
-  QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
   // No pipes: the program the opener starts inherits them, and would die
   // writing to one once this process object is gone.
   process->setStandardInputFile(QProcess::nullDevice());
@@ -79,9 +78,17 @@ int DesktopOpen(const QString& request) {
   QObject::connect(process, &QProcess::finished, &loop, &QEventLoop::quit);
   timer.start(kReportWaitMs);
   if (process->state() != QProcess::NotRunning) loop.exec(QEventLoop::ExcludeUserInputEvents);
-  if (process->state() != QProcess::NotRunning) return kOpenSucceeded;  // still busy opening
-  if (process->exitStatus() != QProcess::NormalExit) return kOpenAssociationIncomplete;
-  return CodeForExit(process->exitCode());
+  if (process->state() != QProcess::NotRunning) {
+    // Still busy opening: taken as started. Released once it ends; a
+    // deletion armed before the wait could have run inside it.
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    if (process->state() == QProcess::NotRunning) process->deleteLater();
+    return kOpenSucceeded;
+  }
+  const int result = process->exitStatus() == QProcess::NormalExit ? CodeForExit(process->exitCode())
+                                                                   : kOpenAssociationIncomplete;
+  process->deleteLater();
+  return result;
 }
 
 }  // namespace platform
