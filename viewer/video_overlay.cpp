@@ -12,13 +12,14 @@ namespace {
 
 constexpr const char* kHoldProbe = "cinvo-overlay-hold";
 
-// While the path is rebuilt, the output that fed the renderer discards its
-// buffers: a push into a half-built path would stop the demuxer behind it.
+// While the path is rebuilt, the output that fed the renderer holds its
+// next buffer back: a push into a half-built path would stop the demuxer
+// behind it, and a dropped one would lose the picture.
 void Hold(GstPad* output) {
   if (g_object_get_data(G_OBJECT(output), kHoldProbe)) return;
   const gulong probe = gst_pad_add_probe(
-      output, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
-      [](GstPad*, GstPadProbeInfo*, gpointer) { return GST_PAD_PROBE_DROP; }, nullptr, nullptr);
+      output, GstPadProbeType(GST_PAD_PROBE_TYPE_BLOCK | GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+      [](GstPad*, GstPadProbeInfo*, gpointer) { return GST_PAD_PROBE_OK; }, nullptr, nullptr);
   g_object_set_data(G_OBJECT(output), kHoldProbe, GSIZE_TO_POINTER(probe));
 }
 

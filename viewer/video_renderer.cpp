@@ -56,8 +56,12 @@ struct TVideoRenderer::Slot {
       QCoreApplication::postEvent(receiver, new QEvent(TVideoRenderer::FrameEventType()));
     }
   }
-  void Store(GstSample* newSample) {
-    if (!newSample) return;
+  void Store(GstSample* pulled) {
+    if (!pulled) return;
+    // A sample of our own around the same buffer: the sink reuses the one
+    // it hands out, and must find it writable again.
+    GstSample* newSample = gst_sample_new(gst_sample_get_buffer(pulled), gst_sample_get_caps(pulled), nullptr, nullptr);
+    gst_sample_unref(pulled);
     std::lock_guard lock(mutex);
     if (sample) gst_sample_unref(sample);
     sample = newSample;

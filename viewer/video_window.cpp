@@ -389,6 +389,7 @@ void TDSVideoWindowEx2::UpdateScaleLimit() {
 
 void TDSVideoWindowEx2::paintEvent(QPaintEvent* event) {
   // The backing store is the off-screen image: the window gets one block.
+  UpdateOverlayRect();
   QPainter painter(this);
   painter.setClipRegion(event->region());
   const QRect target = PictureRect();

@@ -124,6 +124,8 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   // Where the picture (its source rectangle) is painted, in client pixels;
   // empty when there is nothing to paint.
   QRect PictureRect() const;
+  // The frame being shown (null before the first one).
+  const QImage& CurrentFrame() const { return fFrame; }
   // The frames painted since creation.
   quint64 FramesPainted() const { return fFramesPainted; }
 
