@@ -188,7 +188,12 @@ HRESULT TDSVideoWindowEx2::InsertOverlay() {
   }();
 
   if (built) {
-    if (mixingRenderer) RemoveFilter(graph, mixingRenderer);
+    // The renderer given up may still hold a streaming thread on its way
+    // out; it leaves the graph once our renderer has had a frame.
+    if (mixingRenderer) {
+      if (fRetiredRenderer) gst_object_unref(fRetiredRenderer);
+      fRetiredRenderer = GST_ELEMENT(gst_object_ref(mixingRenderer));
+    }
   } else {
     Rollback(log, mixingRenderer);
     if (Succeeded(hr)) hr = E_FAIL;

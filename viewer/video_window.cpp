@@ -92,7 +92,17 @@ TDSVideoWindowEx2::~TDSVideoWindowEx2() {
   ReleaseFilters();
 }
 
+void TDSVideoWindowEx2::RemoveRetiredRenderer() {
+  if (!fRetiredRenderer) return;
+  GstElement* retired = fRetiredRenderer;
+  fRetiredRenderer = nullptr;
+  if (fFilterGraph && fFilterGraph->Graph()) RemoveFilter(fFilterGraph->Graph(), retired);
+  gst_object_unref(retired);
+}
+
 void TDSVideoWindowEx2::ReleaseFilters() {
+  if (fRetiredRenderer) gst_object_unref(fRetiredRenderer);
+  fRetiredRenderer = nullptr;
   if (fMixer) gst_object_unref(fMixer);
   fMixer = nullptr;
   if (fGraphRenderer) gst_object_unref(fGraphRenderer);
@@ -316,6 +326,7 @@ void TDSVideoWindowEx2::FrameArrived() {
   if (!fOwnRenderer) return;
   const QRect before = PictureRect();
   fFrame = fOwnRenderer->CurrentFrame();
+  RemoveRetiredRenderer();
   const QSize videoSize = fOwnRenderer->FrameVideoSize();
   if (videoSize != fFrameVideoSize) {
     // A new picture size: new place, new scale, and the whole window.

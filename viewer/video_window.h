@@ -182,6 +182,7 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   void SetScreenSaving(bool suppressed);
   void ForgetGraph();
   void ReleaseFilters();
+  void RemoveRetiredRenderer();
 
   TRatioModes fAspectRatio = rmLetterBox;
   int fAutoHideCursor = 0;
@@ -198,6 +199,7 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   std::unique_ptr<TVideoRenderer> fOwnRenderer;
   GstElement* fMixer = nullptr;          // referenced
   GstElement* fGraphRenderer = nullptr;  // referenced
+  GstElement* fRetiredRenderer = nullptr;  // referenced; removed after our first frame
   QRgb fColorKey = qRgb(16, 0, 16);
   QRect fOverlayRect;
   bool fOverlayTried = false;
