@@ -10,7 +10,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -67,13 +68,18 @@ class TFakeWindow : public IMemberFilter {
 };
 
 bool PlayToEnd(TFilterGraph& graph, const QString& movie) {
+  // A real event loop, which sleeps between events: its own cost stays out
+  // of the figures.
+  QEventLoop loop;
   bool done = false;
-  graph.SetOnGraphComplete([&](QObject*, HRESULT, GstElement*) { done = true; });
+  graph.SetOnGraphComplete([&](QObject*, HRESULT, GstElement*) {
+    done = true;
+    loop.quit();
+  });
+  QTimer::singleShot((kSeconds + 20) * 1000, &loop, &QEventLoop::quit);
   graph.RenderMediaFile(movie);
   graph.Play();
-  QElapsedTimer t;
-  t.start();
-  while (!done && t.elapsed() < (kSeconds + 20) * 1000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  loop.exec();
   graph.Stop();
   return done;
 }

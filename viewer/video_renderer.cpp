@@ -1,0 +1,309 @@
+#include "viewer/video_renderer.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <mutex>
+
+const char* const CLSID_VideoRenderer = "CinvoVideoRenderer";
+
+namespace {
+
+constexpr const char* kOwner = "cinvo-video-renderer";
+
+GType RendererType() {
+  static const GType type = g_type_register_static_simple(GST_TYPE_BIN, CLSID_VideoRenderer, sizeof(GstBinClass),
+                                                          nullptr, sizeof(GstBin), nullptr, GTypeFlags(0));
+  return type;
+}
+
+// A decoded frame kept mapped while an image shares its memory.
+struct TMappedFrame {
+  GstSample* sample;
+  GstVideoFrame frame;
+};
+
+void ReleaseFrame(void* data) {
+  auto* mapped = static_cast<TMappedFrame*>(data);
+  gst_video_frame_unmap(&mapped->frame);
+  gst_sample_unref(mapped->sample);
+  delete mapped;
+}
+
+}  // namespace
+
+// What the streaming threads share with the user-interface thread.
+struct TVideoRenderer::Slot {
+  std::mutex mutex;
+  QObject* receiver = nullptr;
+  bool wakePending = false;
+  GstSample* sample = nullptr;  // the latest frame, not yet taken
+  QSize sampleVideoSize;        // the picture size that frame was decoded at
+  QSize videoSize;
+  QSize pixelAspect{1, 1};
+  quint64 delivered = 0;
+
+  ~Slot() {
+    if (sample) gst_sample_unref(sample);
+  }
+  void Wake() {
+    // Under the mutex: the receiver clears itself under it before it goes.
+    if (receiver && !wakePending) {
+      wakePending = true;
+      QCoreApplication::postEvent(receiver, new QEvent(TVideoRenderer::FrameEventType()));
+    }
+  }
+  void Store(GstSample* pulled) {
+    if (!pulled) return;
+    // A sample of our own around the same buffer: the sink reuses the one
+    // it hands out, and must find it writable again.
+    GstSample* newSample = gst_sample_new(gst_sample_get_buffer(pulled), gst_sample_get_caps(pulled), nullptr, nullptr);
+    gst_sample_unref(pulled);
+    std::lock_guard lock(mutex);
+    if (sample) gst_sample_unref(sample);
+    sample = newSample;
+    sampleVideoSize = videoSize;
+    ++delivered;
+    Wake();
+  }
+};
+
+QEvent::Type TVideoRenderer::FrameEventType() {
+  static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+TVideoRenderer::TVideoRenderer() : fSlot(std::make_shared<Slot>()) {
+  fFilter = GST_ELEMENT(g_object_new(RendererType(), nullptr));
+  gst_object_ref_sink(fFilter);
+  g_object_set_data(G_OBJECT(fFilter), kOwner, this);
+  GstElement* convertIn = gst_element_factory_make("videoconvert", nullptr);
+  GstElement* scale = gst_element_factory_make("videoscale", nullptr);
+  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+  fCapsFilter = gst_element_factory_make("capsfilter", nullptr);
+  GstElement* sink = gst_element_factory_make("appsink", nullptr);
+  if (!convertIn || !scale || !convert || !fCapsFilter || !sink) {
+    for (GstElement* e : {convertIn, scale, convert, fCapsFilter, sink})
+      if (e) gst_object_unref(e);
+    fCapsFilter = nullptr;
+    return;  // an empty bin: the graph cannot connect video to it
+  }
+  // Scaling down first, on the smaller format, then one conversion.
+  GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGRx");
+  g_object_set(fCapsFilter, "caps", caps, nullptr);
+  gst_caps_unref(caps);
+  g_object_set(sink, "sync", TRUE, "qos", TRUE, "max-buffers", 1u, "drop", TRUE, "enable-last-sample", FALSE,
+               nullptr);
+  gst_bin_add_many(GST_BIN(fFilter), convertIn, scale, convert, fCapsFilter, sink, nullptr);
+  gst_element_link_many(convertIn, scale, convert, fCapsFilter, sink, nullptr);
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_sample = &TVideoRenderer::OnNewSample;
+  callbacks.new_preroll = &TVideoRenderer::OnNewPreroll;
+  gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, new std::shared_ptr<Slot>(fSlot),
+                             [](gpointer data) { delete static_cast<std::shared_ptr<Slot>*>(data); });
+  GstPad* target = gst_element_get_static_pad(convertIn, "sink");
+  GstPad* input = gst_ghost_pad_new("sink", target);
+  gst_object_unref(target);
+  gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &TVideoRenderer::OnCaps,
+                    new std::shared_ptr<Slot>(fSlot),
+                    [](gpointer data) { delete static_cast<std::shared_ptr<Slot>*>(data); });
+  gst_element_add_pad(fFilter, input);
+}
+
+TVideoRenderer::~TVideoRenderer() {
+  SetReceiver(nullptr);
+  fLastFrame = QImage();
+  if (!fFilter) return;
+  g_object_set_data(G_OBJECT(fFilter), kOwner, nullptr);
+  if (GstObject* parent = gst_object_get_parent(GST_OBJECT(fFilter))) {
+    // Still in a graph: it goes down with the graph, not here.
+    gst_object_unref(parent);
+  } else {
+    gst_element_set_state(fFilter, GST_STATE_NULL);
+  }
+  gst_object_unref(fFilter);
+}
+
+TVideoRenderer* TVideoRenderer::FromFilter(GstElement* filter) {
+  if (!filter || !G_TYPE_CHECK_INSTANCE_TYPE(filter, RendererType())) return nullptr;
+  return static_cast<TVideoRenderer*>(g_object_get_data(G_OBJECT(filter), kOwner));
+}
+
+void TVideoRenderer::SetReceiver(QObject* receiver) {
+  std::lock_guard lock(fSlot->mutex);
+  fSlot->receiver = receiver;
+  fSlot->wakePending = false;
+  if (receiver && fSlot->sample) fSlot->Wake();
+}
+
+GstFlowReturn TVideoRenderer::OnNewSample(GstAppSink* sink, gpointer slot) {
+  (*static_cast<std::shared_ptr<Slot>*>(slot))->Store(gst_app_sink_pull_sample(sink));
+  return GST_FLOW_OK;
+}
+
+GstFlowReturn TVideoRenderer::OnNewPreroll(GstAppSink* sink, gpointer slot) {
+  (*static_cast<std::shared_ptr<Slot>*>(slot))->Store(gst_app_sink_pull_preroll(sink));
+  return GST_FLOW_OK;
+}
+
+GstPadProbeReturn TVideoRenderer::OnCaps(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+  if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+  GstCaps* caps = nullptr;
+  gst_event_parse_caps(event, &caps);
+  GstVideoInfo video;
+  if (!caps || !gst_video_info_from_caps(&video, caps)) return GST_PAD_PROBE_OK;
+  Slot* slot = static_cast<std::shared_ptr<Slot>*>(data)->get();
+  std::lock_guard lock(slot->mutex);
+  slot->videoSize = QSize(video.width, video.height);
+  slot->pixelAspect = video.par_n > 0 && video.par_d > 0 ? QSize(video.par_n, video.par_d) : QSize(1, 1);
+  return GST_PAD_PROBE_OK;
+}
+
+QImage TVideoRenderer::CurrentFrame() {
+  GstSample* sample = nullptr;
+  QSize videoSize;
+  {
+    std::lock_guard lock(fSlot->mutex);
+    sample = fSlot->sample;
+    videoSize = fSlot->sampleVideoSize;
+    fSlot->sample = nullptr;
+    fSlot->wakePending = false;
+  }
+  if (!sample) return fLastFrame;
+  GstVideoInfo info;
+  GstCaps* caps = gst_sample_get_caps(sample);
+  GstBuffer* buffer = gst_sample_get_buffer(sample);
+  auto* mapped = new TMappedFrame{sample, {}};
+  if (!caps || !buffer || !gst_video_info_from_caps(&info, caps) ||
+      GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGRx ||
+      !gst_video_frame_map(&mapped->frame, &info, buffer, GST_MAP_READ)) {
+    delete mapped;
+    gst_sample_unref(sample);
+    return fLastFrame;
+  }
+  // Wrapped, not copied: the image unmaps the frame when the last copy goes.
+  fLastFrame = QImage(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, 0)),
+                      GST_VIDEO_FRAME_WIDTH(&mapped->frame), GST_VIDEO_FRAME_HEIGHT(&mapped->frame),
+                      GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32, &ReleaseFrame, mapped);
+  fLastFrameVideoSize = videoSize;
+  ++fFramesTaken;
+  return fLastFrame;
+}
+
+QSize TVideoRenderer::VideoSize() const {
+  std::lock_guard lock(fSlot->mutex);
+  return fSlot->videoSize;
+}
+
+QSize TVideoRenderer::PixelAspect() const {
+  std::lock_guard lock(fSlot->mutex);
+  return fSlot->pixelAspect;
+}
+
+quint64 TVideoRenderer::FramesDelivered() const {
+  std::lock_guard lock(fSlot->mutex);
+  return fSlot->delivered;
+}
+
+void TVideoRenderer::SetScaleLimit(const QSize& size) {
+  const QSize video = VideoSize();
+  QSize limit = size;
+  // Only ever smaller: enlarging is the painter's job.
+  if (limit.isEmpty() || video.isEmpty() || (limit.width() >= video.width() && limit.height() >= video.height()))
+    limit = QSize();
+  if (limit == fScaleLimit || !fCapsFilter) return;
+  fScaleLimit = limit;
+  GstCaps* caps = limit.isEmpty() ? gst_caps_from_string("video/x-raw,format=BGRx")
+                                  : gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width",
+                                                        G_TYPE_INT, limit.width(), "height", G_TYPE_INT,
+                                                        limit.height(), nullptr);
+  g_object_set(fCapsFilter, "caps", caps, nullptr);
+  gst_caps_unref(caps);
+}
+
+// ------------------------------------------------------------ source
+
+QRect TVideoRenderer::SourceRect() const {
+  const QSize video = VideoSize();
+  if (fDefaultSource) return QRect(QPoint(0, 0), video);
+  // A picture that changed size keeps what of the rectangle still lies in it.
+  const QRect inside = fSource & QRect(QPoint(0, 0), video);
+  return inside.isEmpty() ? QRect(QPoint(0, 0), video) : inside;
+}
+
+HRESULT TVideoRenderer::SetDefaultSourcePosition() {
+  fDefaultSource = true;
+  fSource = QRect();
+  return S_OK;
+}
+
+HRESULT TVideoRenderer::GetSourcePosition(long* left, long* top, long* width, long* height) const {
+  if (!left || !top || !width || !height) return E_POINTER;
+  const QRect r = SourceRect();
+  *left = r.left();
+  *top = r.top();
+  *width = r.width();
+  *height = r.height();
+  return VideoSize().isEmpty() ? E_NOT_CONNECTED : S_OK;
+}
+
+HRESULT TVideoRenderer::SetSourcePosition(long left, long top, long width, long height) {
+  const QSize video = VideoSize();
+  if (video.isEmpty()) return E_NOT_CONNECTED;
+  if (left < 0 || top < 0 || width <= 0 || height <= 0 || left + width > video.width() ||
+      top + height > video.height())
+    return E_INVALIDARG;
+  const QRect r(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width), static_cast<int>(height));
+  fDefaultSource = r == QRect(QPoint(0, 0), video);
+  fSource = r;
+  return S_OK;
+}
+
+HRESULT TVideoRenderer::get_SourceLeft(long* value) const {
+  if (!value) return E_POINTER;
+  *value = SourceRect().left();
+  return S_OK;
+}
+HRESULT TVideoRenderer::get_SourceTop(long* value) const {
+  if (!value) return E_POINTER;
+  *value = SourceRect().top();
+  return S_OK;
+}
+HRESULT TVideoRenderer::get_SourceWidth(long* value) const {
+  if (!value) return E_POINTER;
+  *value = SourceRect().width();
+  return S_OK;
+}
+HRESULT TVideoRenderer::get_SourceHeight(long* value) const {
+  if (!value) return E_POINTER;
+  *value = SourceRect().height();
+  return S_OK;
+}
+HRESULT TVideoRenderer::put_SourceLeft(long value) {
+  const QRect r = SourceRect();
+  return SetSourcePosition(value, r.top(), r.width(), r.height());
+}
+HRESULT TVideoRenderer::put_SourceTop(long value) {
+  const QRect r = SourceRect();
+  return SetSourcePosition(r.left(), value, r.width(), r.height());
+}
+HRESULT TVideoRenderer::put_SourceWidth(long value) {
+  const QRect r = SourceRect();
+  return SetSourcePosition(r.left(), r.top(), value, r.height());
+}
+HRESULT TVideoRenderer::put_SourceHeight(long value) {
+  const QRect r = SourceRect();
+  return SetSourcePosition(r.left(), r.top(), r.width(), value);
+}
+
+HRESULT TVideoRenderer::GetVideoSize(long* width, long* height) const {
+  if (!width || !height) return E_POINTER;
+  const QSize video = VideoSize();
+  *width = video.width();
+  *height = video.height();
+  return video.isEmpty() ? E_NOT_CONNECTED : S_OK;
+}
