@@ -301,7 +301,8 @@ void TXPMenuStyle::drawControl(ControlElement element, const QStyleOption* optio
       bottomSpace += picture.Height() + 8;
       const QRect dest(barRect.left() + (barWidth - picture.Width()) / 2, menuBottom - 2 - picture.Height(), picture.Width(),
                        picture.Height());
-      if (const TBitmap* bitmap = picture.Bitmap(); bitmap && fPainter->BarTransparent()) {
+      // A see-through corner means the picture carries its own mask.
+      if (const TBitmap* bitmap = picture.Bitmap(); bitmap && fPainter->BarTransparent() && bitmap->TransparentColor().alpha() == 255) {
         const QColor key = bitmap->TransparentColor();
         QImage masked = Recoloured(bitmap->Image(), [](const QColor& px) { return px; });
         for (int y = 0; y < masked.height(); ++y)

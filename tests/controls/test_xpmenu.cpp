@@ -204,3 +204,28 @@ TEST(ShadowedHintWindow, ShowsAndHidesTheHint) {
   hint.ActivateHint(QPoint(100, 100), QString());
   EXPECT_FALSE(hint.isVisible());
 }
+
+TEST(XPMenu, ABarPictureWithItsOwnAlphaKeepsItsBlackPixels) {
+  Form form;
+  form.painter->SetBarCaption(QStringLiteral("Cinvo"));
+  form.painter->SetBarFontColor(QColor(0xE0, 0x10, 0x10));
+  form.painter->SetBarTransparent(true);
+  QImage picture(20, 18, QImage::Format_ARGB32);
+  picture.fill(Qt::transparent);
+  for (int y = 4; y < 14; ++y)
+    for (int x = 5; x < 15; ++x) picture.setPixelColor(x, y, Qt::black);
+  form.painter->BarPicture().SetGraphic(std::make_unique<TBitmap>(picture));
+  form.painter->SetActive(true);
+  const QImage image = form.popup->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QRect bar(form.popup->actionGeometry(form.open).left(), 0, 24, image.height());
+  EXPECT_EQ(probe::CountOf(image, Qt::black, bar), 100);
+
+  // A picture on an opaque background still loses its corner colour.
+  picture.fill(Qt::white);
+  for (int y = 4; y < 14; ++y)
+    for (int x = 5; x < 15; ++x) picture.setPixelColor(x, y, Qt::black);
+  form.painter->BarPicture().SetGraphic(std::make_unique<TBitmap>(picture));
+  const QImage keyed = form.popup->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(probe::CountOf(keyed, Qt::black, bar), 100);
+  EXPECT_EQ(probe::CountOf(keyed, Qt::white, bar), 0);
+}
