@@ -337,3 +337,34 @@ TEST(SpeedButton, AGlyphWithItsOwnAlphaKeepsItsBlackPixels) {
   button->setEnabled(false);
   EXPECT_EQ(probe::BoundsOf(probe::Grab(host.get()), SysColor(TSysColor::BtnShadow)), QRect(7, 7, 10, 10));
 }
+
+TEST(ListView, RightDoubleClickIsOnlyAnotherRightPress) {
+  TqsListView list;
+  list.resize(200, 150);
+  list.setColumnCount(1);
+  list.setHeaderHidden(true);
+  for (const char* name : {"alpha.avi", "beta.avi"}) list.addTopLevelItem(new QTreeWidgetItem({QString::fromLatin1(name)}));
+  const QPoint row = list.visualItemRect(list.topLevelItem(1)).center();
+  Mouse(list.viewport(), QEvent::MouseButtonPress, row);
+  Mouse(list.viewport(), QEvent::MouseButtonRelease, row);
+  ASSERT_EQ(list.currentItem(), list.topLevelItem(1));
+  int activations = 0, rightDowns = 0;
+  QObject::connect(&list, &QAbstractItemView::doubleClicked, [&] { ++activations; });
+  QObject::connect(&list, &QAbstractItemView::activated, [&] { ++activations; });
+  list.SetOnMouseDown([&](QObject*, Qt::MouseButton b, Qt::KeyboardModifiers, int, int) { rightDowns += b == Qt::RightButton; });
+
+  Mouse(list.viewport(), QEvent::MouseButtonPress, row, Qt::RightButton);
+  Mouse(list.viewport(), QEvent::MouseButtonRelease, row, Qt::RightButton);
+  Mouse(list.viewport(), QEvent::MouseButtonDblClick, row, Qt::RightButton);
+  Mouse(list.viewport(), QEvent::MouseButtonRelease, row, Qt::RightButton);
+  EXPECT_EQ(activations, 0);
+  EXPECT_EQ(rightDowns, 2);
+  EXPECT_EQ(list.currentItem(), list.topLevelItem(1));
+
+  // The left double click still activates the row.
+  Mouse(list.viewport(), QEvent::MouseButtonPress, row);
+  Mouse(list.viewport(), QEvent::MouseButtonRelease, row);
+  Mouse(list.viewport(), QEvent::MouseButtonDblClick, row);
+  Mouse(list.viewport(), QEvent::MouseButtonRelease, row);
+  EXPECT_GT(activations, 0);
+}
