@@ -11,7 +11,9 @@ QColor BottomLeft(const QImage& image) { return image.pixelColor(0, image.height
 
 QImage Masked(const QImage& image, const QColor& mask) {
   QImage out = image.convertToFormat(QImage::Format_ARGB32);
-  if (!mask.isValid()) return out;
+  // A see-through key pixel means the image carries its own mask: keying
+  // its colour would also cut out opaque pixels of that colour.
+  if (!mask.isValid() || mask.alpha() != 255) return out;
   const QRgb key = mask.rgb() & 0xFFFFFF;
   for (int y = 0; y < out.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
@@ -142,7 +144,7 @@ int TButtonGlyph::CreateButtonGlyph(TButtonState state) {
           image.setPixelColor(x, y, SysColor(TSysColor::BtnHighlight));
         else if (rgb == 0x808080)
           image.setPixelColor(x, y, SysColor(TSysColor::BtnShadow));
-        else if (rgb == key)
+        else if (rgb == key && fTransparentColor.alpha() == 255)
           image.setPixelColor(x, y, face);
       }
     fIndexs[state] = fGlyphList->AddMasked(image, face);  // where the transparent pixels went

@@ -31,6 +31,15 @@ void TqsListView::mouseReleaseEvent(QMouseEvent* event) {
   fOwnRequest = false;
 }
 
+void TqsListView::mouseDoubleClickEvent(QMouseEvent* event) {
+  // The list would activate the row last pressed: a second right press is
+  // just a press.
+  if (event->button() == Qt::RightButton)
+    mousePressEvent(event);
+  else
+    QTreeWidget::mouseDoubleClickEvent(event);
+}
+
 void TqsListView::contextMenuEvent(QContextMenuEvent* event) {
   // The platform's own request on button press would open the menu twice.
   if (event->reason() == QContextMenuEvent::Mouse && !fOwnRequest) {

@@ -228,7 +228,7 @@ void TXPMenuStyle::drawControl(ControlElement element, const QStyleOption* optio
       p->setBrush(c.checkFill);
       p->setPen(c.selectBorder);
       if (item->checkType == QStyleOptionMenuItem::Exclusive)
-        p->drawRoundedRect(frame.adjusted(0, 0, -1, -1), 6, 6);
+        p->drawRoundedRect(frame.adjusted(0, 0, -1, -1), 3, 3);  // a 6 x 6 corner ellipse
       else
         p->drawRect(frame.adjusted(0, 0, -1, -1));
     }
@@ -259,7 +259,7 @@ void TXPMenuStyle::drawControl(ControlElement element, const QStyleOption* optio
     QColor text = c.font;
     if (selected) text = c.selectFont;
     if (!enabled) text = c.disabled;
-    const int h = fm.boundingRect(QLatin1Char('W')).height() > 0 ? fm.height() : fm.height();
+    const int h = fm.height();  // the height of "W": a full line of the item font
     const QRect line(textArea.left() + 5, r.top() + (r.height() - h) / 2, textArea.width() - 5, h);
     const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic | Qt::TextSingleLine;
     const QString shown = QLatin1Char(' ') + caption;
@@ -301,7 +301,8 @@ void TXPMenuStyle::drawControl(ControlElement element, const QStyleOption* optio
       bottomSpace += picture.Height() + 8;
       const QRect dest(barRect.left() + (barWidth - picture.Width()) / 2, menuBottom - 2 - picture.Height(), picture.Width(),
                        picture.Height());
-      if (const TBitmap* bitmap = picture.Bitmap(); bitmap && fPainter->BarTransparent()) {
+      // A see-through corner means the picture carries its own mask.
+      if (const TBitmap* bitmap = picture.Bitmap(); bitmap && fPainter->BarTransparent() && bitmap->TransparentColor().alpha() == 255) {
         const QColor key = bitmap->TransparentColor();
         QImage masked = Recoloured(bitmap->Image(), [](const QColor& px) { return px; });
         for (int y = 0; y < masked.height(); ++y)

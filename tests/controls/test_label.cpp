@@ -123,11 +123,11 @@ TEST(Label, RotatedTextStartsWhereTheTableSays) {
 
 TEST(Label, ShadowOffsetsDependOnAlignment) {
   const QColor shadow = SysColor(TSysColor::BtnShadow);
-  const auto offset = [&](TAlignment alignment) {
+  const auto offset = [&](TAlignment alignment, bool withShadow = true) {
     std::unique_ptr<QWidget> host(probe::NewHost(QSize(220, 80)));
     auto* label = new TqsLabel(host.get());
     label->setFont(BigFont());
-    label->SetOptions(loShadow);
+    label->SetOptions(withShadow ? loShadow : 0);
     label->SetShadowX(5);
     label->SetShadowY(3);
     label->SetAutoSize(false);
@@ -144,6 +144,10 @@ TEST(Label, ShadowOffsetsDependOnAlignment) {
   EXPECT_EQ(offset(taLeftJustify).first, QPoint(5, 3));
   EXPECT_EQ(offset(taRightJustify).first, QPoint(5, 3));
   EXPECT_EQ(offset(taCenter).first, QPoint(4, 3));  // 5 div 2 on each side
+  // Left: the text stays where it would be without a shadow; right: the
+  // shadow takes the text's place and the text moves left by ShadowX.
+  EXPECT_EQ(offset(taLeftJustify).second.topLeft(), offset(taLeftJustify, false).second.topLeft());
+  EXPECT_EQ(offset(taRightJustify).second.topRight() + QPoint(5, 0), offset(taRightJustify, false).second.topRight());
 }
 
 TEST(Label, DisabledLabelIsEngravedAndMeasuresOnePixelMore) {

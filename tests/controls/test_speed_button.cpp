@@ -317,3 +317,54 @@ TEST(ListView, RightClickOpensTheMenuWithoutMovingTheSelection) {
   Mouse(list.viewport(), QEvent::MouseButtonRelease, row);
   EXPECT_EQ(list.currentItem(), list.topLevelItem(2));
 }
+
+TEST(SpeedButton, AGlyphWithItsOwnAlphaKeepsItsBlackPixels) {
+  // Drawn on a see-through background: the corner is no colour key, so
+  // black in the picture must not vanish with it.
+  QImage glyph(22, 22, QImage::Format_ARGB32);
+  glyph.fill(Qt::transparent);
+  for (int y = 6; y < 16; ++y)
+    for (int x = 6; x < 16; ++x) glyph.setPixelColor(x, y, y < 11 ? QColor(Qt::black) : kRed);
+  std::unique_ptr<QWidget> host(probe::NewHost(QSize(25, 25)));
+  TqsSpeedButton* button = ToolButton(host.get());
+  button->SetGlyph(glyph);
+  const QImage image = probe::Grab(host.get());
+  EXPECT_EQ(probe::BoundsOf(image, Qt::black), QRect(7, 7, 10, 5));
+  EXPECT_EQ(probe::BoundsOf(image, kRed), QRect(7, 12, 10, 5));
+  EXPECT_EQ(image.pixelColor(1, 22), probe::kBackground);
+
+  // Disabled, the whole shape is embossed, black part included.
+  button->setEnabled(false);
+  EXPECT_EQ(probe::BoundsOf(probe::Grab(host.get()), SysColor(TSysColor::BtnShadow)), QRect(7, 7, 10, 10));
+}
+
+TEST(ListView, RightDoubleClickIsOnlyAnotherRightPress) {
+  TqsListView list;
+  list.resize(200, 150);
+  list.setColumnCount(1);
+  list.setHeaderHidden(true);
+  for (const char* name : {"alpha.avi", "beta.avi"}) list.addTopLevelItem(new QTreeWidgetItem({QString::fromLatin1(name)}));
+  const QPoint row = list.visualItemRect(list.topLevelItem(1)).center();
+  Mouse(list.viewport(), QEvent::MouseButtonPress, row);
+  Mouse(list.viewport(), QEvent::MouseButtonRelease, row);
+  ASSERT_EQ(list.currentItem(), list.topLevelItem(1));
+  int activations = 0, rightDowns = 0;
+  QObject::connect(&list, &QAbstractItemView::doubleClicked, [&] { ++activations; });
+  QObject::connect(&list, &QAbstractItemView::activated, [&] { ++activations; });
+  list.SetOnMouseDown([&](QObject*, Qt::MouseButton b, Qt::KeyboardModifiers, int, int) { rightDowns += b == Qt::RightButton; });
+
+  Mouse(list.viewport(), QEvent::MouseButtonPress, row, Qt::RightButton);
+  Mouse(list.viewport(), QEvent::MouseButtonRelease, row, Qt::RightButton);
+  Mouse(list.viewport(), QEvent::MouseButtonDblClick, row, Qt::RightButton);
+  Mouse(list.viewport(), QEvent::MouseButtonRelease, row, Qt::RightButton);
+  EXPECT_EQ(activations, 0);
+  EXPECT_EQ(rightDowns, 2);
+  EXPECT_EQ(list.currentItem(), list.topLevelItem(1));
+
+  // The left double click still activates the row.
+  Mouse(list.viewport(), QEvent::MouseButtonPress, row);
+  Mouse(list.viewport(), QEvent::MouseButtonRelease, row);
+  Mouse(list.viewport(), QEvent::MouseButtonDblClick, row);
+  Mouse(list.viewport(), QEvent::MouseButtonRelease, row);
+  EXPECT_GT(activations, 0);
+}

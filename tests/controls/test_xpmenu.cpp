@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -203,4 +204,51 @@ TEST(ShadowedHintWindow, ShowsAndHidesTheHint) {
   EXPECT_EQ(hint.pos(), QPoint(102, 116));
   hint.ActivateHint(QPoint(100, 100), QString());
   EXPECT_FALSE(hint.isVisible());
+}
+
+TEST(XPMenu, ABarPictureWithItsOwnAlphaKeepsItsBlackPixels) {
+  Form form;
+  form.painter->SetBarCaption(QStringLiteral("Cinvo"));
+  form.painter->SetBarFontColor(QColor(0xE0, 0x10, 0x10));
+  form.painter->SetBarTransparent(true);
+  QImage picture(20, 18, QImage::Format_ARGB32);
+  picture.fill(Qt::transparent);
+  for (int y = 4; y < 14; ++y)
+    for (int x = 5; x < 15; ++x) picture.setPixelColor(x, y, Qt::black);
+  form.painter->BarPicture().SetGraphic(std::make_unique<TBitmap>(picture));
+  form.painter->SetActive(true);
+  const QImage image = form.popup->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QRect bar(form.popup->actionGeometry(form.open).left(), 0, 24, image.height());
+  EXPECT_EQ(probe::CountOf(image, Qt::black, bar), 100);
+
+  // A picture on an opaque background still loses its corner colour.
+  picture.fill(Qt::white);
+  for (int y = 4; y < 14; ++y)
+    for (int x = 5; x < 15; ++x) picture.setPixelColor(x, y, Qt::black);
+  form.painter->BarPicture().SetGraphic(std::make_unique<TBitmap>(picture));
+  const QImage keyed = form.popup->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(probe::CountOf(keyed, Qt::black, bar), 100);
+  EXPECT_EQ(probe::CountOf(keyed, Qt::white, bar), 0);
+}
+
+TEST(XPMenu, ACheckedRadioItemWithAnImageHasSixBySixCorners) {
+  Form form;
+  QPixmap clear(16, 16);
+  clear.fill(Qt::transparent);
+  form.close->setIcon(QIcon(clear));
+  form.close->setCheckable(true);
+  form.close->setChecked(true);
+  auto* group = new QActionGroup(form.popup);
+  group->addAction(form.close);  // a radio item
+  form.painter->SetActive(true);
+  const QImage image = form.popup->grab().toImage();
+  const TXPColors c = form.painter->WorkingColors();
+  const QRect item = form.popup->actionGeometry(form.close);
+  const int size = form.popup->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, form.popup);
+  // The frame lies 2 pixels around the image, which is centred in the icon
+  // column 4 pixels from the top.
+  const QPoint frame(item.left() + (24 - size) / 2 - 2, item.top() + 2);
+  EXPECT_EQ(At(image, frame.x() + 1, frame.y() + size / 2), c.checkFill.rgb() & 0xFFFFFF);
+  // Near the corner, a 3-pixel radius leaves the fill already showing.
+  EXPECT_EQ(At(image, frame.x() + 1, frame.y() + 2), c.checkFill.rgb() & 0xFFFFFF);
 }
