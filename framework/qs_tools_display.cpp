@@ -2,6 +2,7 @@
 #include "framework/qs_tools.h"
 #include "platform/display_settings.h"
 #include "platform/screen_saving.h"
+#include "platform/session_inhibit.h"
 
 namespace {
 
@@ -11,10 +12,29 @@ bool DisablePhase(platform::TScreenPhase phase) {
   return true;
 }
 
+// The session's own idle blanking is held off together with the X
+// server's screen saver; a hold taken while the server's saver was off
+// must not switch that saver on when it is given back.
+bool gHeldBySessionOnly = false;
+
 }  // namespace
 
-bool DisableScreenSaver() { return DisablePhase(platform::TScreenPhase::ScreenSaver); }
-bool EnableScreenSaver() { return platform::SwitchScreenPhaseOn(platform::TScreenPhase::ScreenSaver); }
+bool DisableScreenSaver() {
+  const bool serverSaver = DisablePhase(platform::TScreenPhase::ScreenSaver);
+  const bool session = platform::InhibitSessionIdle(QStringLiteral("Playing a movie"));
+  if (serverSaver || session) gHeldBySessionOnly = !serverSaver;
+  return serverSaver || session;
+}
+
+bool EnableScreenSaver() {
+  const bool released = platform::ReleaseSessionIdle();
+  if (gHeldBySessionOnly) {
+    gHeldBySessionOnly = false;
+    return released;
+  }
+  return platform::SwitchScreenPhaseOn(platform::TScreenPhase::ScreenSaver);
+}
+
 bool DisableLowPower() { return DisablePhase(platform::TScreenPhase::LowPower); }
 bool EnableLowPower() { return platform::SwitchScreenPhaseOn(platform::TScreenPhase::LowPower); }
 bool DisablePowerOff() { return DisablePhase(platform::TScreenPhase::PowerOff); }
