@@ -17,28 +17,17 @@
 #include "framework/qs_language.h"
 #include "framework/qs_tools.h"
 #include "tests/support/recording_opener.h"
+#include "tests/support/framework_fixture.h"
 #include "tests/support/test_env.h"
 
 namespace {
 
-class AboutBox : public ::testing::Test {
+class AboutBox : public FrameworkTest {
  protected:
-  void SetUp() override {
-    testenv::RecordedErrors().clear();
-    root_ = testenv::NewTempDir("app") + "/Languages";
-    qputenv("CINVO_LANGUAGES", root_.toLocal8Bit());
-    InitializeSettingsUnit();
-    Language->SetLanguageIndex(0);
-  }
-  void TearDown() override {
-    FinalizeSettingsUnit();
-    qunsetenv("CINVO_LANGUAGES");
-  }
   void Select(int index) {
     Language->LoadLanguageList();
     Language->SetLanguageIndex(index);
   }
-  QString root_;
 };
 
 }  // namespace

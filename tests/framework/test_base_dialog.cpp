@@ -9,6 +9,7 @@
 #include "framework/qs_fBaseDialog.h"
 #include "framework/qs_language.h"
 #include "tests/support/modal_answer.h"
+#include "tests/support/framework_fixture.h"
 #include "tests/support/test_env.h"
 
 namespace {
@@ -24,20 +25,7 @@ class TFrmSampleDialog : public TFrmBaseDialog {
 
 const QString kSection = QStringLiteral("Settings\\FrmSampleDialog");
 
-class BaseDialog : public ::testing::Test {
- protected:
-  void SetUp() override {
-    root_ = testenv::NewTempDir("app") + "/Languages";
-    qputenv("CINVO_LANGUAGES", root_.toLocal8Bit());
-    InitializeSettingsUnit();
-    Language->SetLanguageIndex(0);
-  }
-  void TearDown() override {
-    FinalizeSettingsUnit();
-    qunsetenv("CINVO_LANGUAGES");
-  }
-  QString root_;
-};
+using BaseDialog = FrameworkTest;
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include "framework/qs_tools.h"
 #include "tests/support/modal_answer.h"
 #include "tests/support/recording_opener.h"
+#include "tests/support/framework_fixture.h"
 #include "tests/support/test_env.h"
 
 namespace {
@@ -30,19 +31,11 @@ class TFrmSampleMain : public TFrmBaseMain {
 
 const QString kSection = QStringLiteral("Settings\\FrmSampleMain");
 
-class BaseMainWindow : public ::testing::Test {
+class BaseMainWindow : public FrameworkTest {
  protected:
-  void SetUp() override {
-    testenv::RecordedErrors().clear();
-    root_ = testenv::NewTempDir("app") + "/Languages";
-    qputenv("CINVO_LANGUAGES", root_.toLocal8Bit());
-    InitializeSettingsUnit();
-    Language->SetLanguageIndex(0);
-  }
   void TearDown() override {
     SetInputQuery(nullptr);
-    FinalizeSettingsUnit();
-    qunsetenv("CINVO_LANGUAGES");
+    FrameworkTest::TearDown();
   }
   void WriteLanguage(const QString& language, const QString& text) {
     const QString dir = language.isEmpty() ? root_ : root_ + "/" + language;
@@ -59,7 +52,6 @@ class BaseMainWindow : public ::testing::Test {
     return checks;
   }
 
-  QString root_;
 };
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "framework/qs_str.h"
 #include "framework/qs_tools.h"
 #include "tests/support/recording_opener.h"
+#include "tests/support/framework_fixture.h"
 #include "tests/support/test_env.h"
 
 namespace {
@@ -76,19 +77,8 @@ class TFrmSample : public TqsForm {
   int translated = 0;
 };
 
-class LanguageFiles : public ::testing::Test {
+class LanguageFiles : public FrameworkTest {
  protected:
-  void SetUp() override {
-    testenv::RecordedErrors().clear();
-    root_ = testenv::NewTempDir("app") + "/Languages";
-    qputenv("CINVO_LANGUAGES", root_.toLocal8Bit());
-    InitializeSettingsUnit();
-    Language->SetLanguageIndex(0);
-  }
-  void TearDown() override {
-    FinalizeSettingsUnit();
-    qunsetenv("CINVO_LANGUAGES");
-  }
   QString File(const QString& language = QString()) const {
     return language.isEmpty() ? root_ + "/CaptionList.txt" : root_ + "/" + language + "/CaptionList.txt";
   }
@@ -96,7 +86,6 @@ class LanguageFiles : public ::testing::Test {
     return QString::fromUtf8(testenv::ReadFile(path)).split("\r\n", Qt::SkipEmptyParts);
   }
 
-  QString root_;
 };
 
 }  // namespace
