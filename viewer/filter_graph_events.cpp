@@ -111,6 +111,9 @@ void TFilterGraph::ClearEvents() {
   std::lock_guard lock(fEventMutex);
   for (GstMessage* message : fEvents) gst_message_unref(message);
   fEvents.clear();
+  // A notification still on its way may arrive with no graph to drain and
+  // would leave the flag set: the next graph's events would never be posted.
+  fNotifyPending = false;
 }
 
 void TFilterGraph::DrainEvents() {

@@ -196,6 +196,29 @@ bool HasLinkedInput(GstElement* filter) {
   return false;
 }
 
+// Waits (bounded) until no streaming thread is inside the filter through
+// one of its cut inputs. A renderer cut from a running graph may still be
+// rendering its last buffer: shut down under that thread, it would answer
+// "flushing" up the path that fed it, which stops the demuxer and with it
+// every other stream. Nothing new comes through a cut input.
+void WaitForCutInputs(GstElement* filter) {
+  TPinList pins(filter);
+  for (int i = 0; i < pins.Count(); ++i) {
+    GstPad* pad = pins.Items(i);
+    if (!GST_PAD_IS_SINK(pad) || gst_pad_is_linked(pad)) continue;
+    // About one frame's rendering wait; a stuck thread costs a second.
+    const gint64 deadline = g_get_monotonic_time() + G_TIME_SPAN_SECOND;
+    for (;;) {
+      if (GST_PAD_STREAM_TRYLOCK(pad)) {
+        GST_PAD_STREAM_UNLOCK(pad);
+        break;
+      }
+      if (g_get_monotonic_time() > deadline) break;
+      g_usleep(1000);
+    }
+  }
+}
+
 }  // namespace
 
 bool IsParked(GstElement* filter) {
@@ -299,6 +322,7 @@ HRESULT RemoveFilter(GstPipeline* graph, GstElement* filter) {
   if (GST_OBJECT_PARENT(filter) != GST_OBJECT(graph)) return E_NOT_IN_GRAPH;
   gst_object_ref(filter);
   gst_element_set_locked_state(filter, TRUE);
+  WaitForCutInputs(filter);
   gst_element_set_state(filter, GST_STATE_NULL);
   const bool ok = gst_bin_remove(GST_BIN(graph), filter);
   // Leave the filter as it came, ready to be added again.

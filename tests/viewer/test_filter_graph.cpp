@@ -176,6 +176,26 @@ TEST_F(FilterGraph, ClockChangeReachesListenersThenOnDSEventThenItsHandlerOncePe
   ASSERT_TRUE(WaitFor([&] { return clockChanges == 2; }));
 }
 
+TEST_F(FilterGraph, EventsStillFlowAfterADeactivationWithANotificationOutstanding) {
+  TFilterGraph graph;
+  TRecordingListener listener;
+  graph.AddListener(&listener);
+  graph.SetActive(true);
+  ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);
+  ASSERT_TRUE(graph.Play());
+  // Closed before the posted notification is handled: it arrives with no
+  // graph behind it.
+  graph.SetActive(false);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(listener.graphEvents.empty());
+
+  graph.SetActive(true);
+  ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);
+  ASSERT_TRUE(graph.Play());
+  EXPECT_TRUE(WaitFor([&] { return listener.CountGraph(EC_CLOCK_CHANGED) == 1; }));
+  graph.SetActive(false);
+}
+
 TEST_F(FilterGraph, PlayingToTheEndReportsCompletion) {
   TFilterGraph graph;
   int completed = 0;

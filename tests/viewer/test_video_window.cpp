@@ -542,3 +542,44 @@ TEST(VideoWindowLifetime, AGraphNeverCallsADestroyedWindow) {
   survivor.HandleControlEvent(ControlPlay, 0);
   EXPECT_FALSE(survivor.OverlayInUse());
 }
+
+TEST(VideoWindowLifetime, AWindowDestroyedWhileFramesArriveLeavesThePlayingGraphWhole) {
+  // Sound in time with the clock, so the movie is still playing when the
+  // window goes.
+  const QByteArray audioSink = qgetenv("CINVO_AUDIO_SINK");
+  qputenv("CINVO_AUDIO_SINK", "fakesink sync=true");
+  struct Restore {
+    QByteArray value;
+    ~Restore() { qputenv("CINVO_AUDIO_SINK", value); }
+  } restore{audioSink};
+  TFilterGraph graph;
+  graph.SetActive(true);
+  int completions = 0;
+  graph.SetOnGraphComplete([&](QObject*, HRESULT, GstElement*) { ++completions; });
+  auto* window = new TDSVideoWindowEx2;
+  window->setObjectName(QStringLiteral("DSVideoWindow"));
+  window->resize(160, 120);
+  window->show();
+  window->SetFilterGraph(&graph);
+  ASSERT_EQ(graph.RenderMediaFile(testmovies::MovieFile(testmovies::TMovieKind::MjpegPcm)), S_OK);
+  ASSERT_TRUE(graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return window->OwnRenderer()->FramesDelivered() >= 3; }, 10000));
+  // Frames are posted to the window while it goes; its renderer, shut down
+  // under a frame it was still rendering, must not stop the movie.
+  delete window;
+  EXPECT_TRUE(graph.MemberFilters().empty());
+  ASSERT_TRUE(WaitFor([&] { return completions == 1; }, 15000));
+
+  // A new window on the same graph shows the next movie.
+  TDSVideoWindowEx2 next;
+  next.setObjectName(QStringLiteral("DSVideoWindow"));
+  next.resize(160, 120);
+  next.show();
+  next.SetFilterGraph(&graph);
+  graph.EmptyGraph();
+  ASSERT_EQ(graph.RenderMediaFile(testmovies::MovieFile(testmovies::TMovieKind::MjpegPcm)), S_OK);
+  ASSERT_TRUE(graph.Play());
+  EXPECT_TRUE(WaitFor([&] { return next.FramesPainted() >= 3; }, 10000));
+  EXPECT_TRUE(next.OverlayInUse());
+  graph.SetActive(false);
+}
