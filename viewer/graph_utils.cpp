@@ -93,20 +93,24 @@ QString FilterName(GstElement* filter) {
 
 // ---------------------------------------------------------------- lists
 
-TFilterList::TFilterList(GstPipeline* graph) {
-  if (!graph) return;
-  GstIterator* it = gst_bin_iterate_elements(GST_BIN(graph));
+namespace {
+
+// Every object the iterator yields, each with a reference of its own; a
+// resync (the container changed meanwhile) starts the list again.
+template <typename T>
+std::vector<T*> CollectObjects(GstIterator* it) {
+  std::vector<T*> items;
   GValue item = G_VALUE_INIT;
   bool done = false;
   while (!done) {
     switch (gst_iterator_next(it, &item)) {
       case GST_ITERATOR_OK:
-        fItems.push_back(GST_ELEMENT(g_value_dup_object(&item)));
+        items.push_back(static_cast<T*>(g_value_dup_object(&item)));
         g_value_reset(&item);
         break;
       case GST_ITERATOR_RESYNC:
-        for (GstElement* e : fItems) gst_object_unref(e);
-        fItems.clear();
+        for (T* object : items) gst_object_unref(object);
+        items.clear();
         gst_iterator_resync(it);
         break;
       default:
@@ -116,6 +120,14 @@ TFilterList::TFilterList(GstPipeline* graph) {
   }
   g_value_unset(&item);
   gst_iterator_free(it);
+  return items;
+}
+
+}  // namespace
+
+TFilterList::TFilterList(GstPipeline* graph) {
+  if (!graph) return;
+  fItems = CollectObjects<GstElement>(gst_bin_iterate_elements(GST_BIN(graph)));
   // The bin lists its children newest first; enumerate in the order the
   // filters were added.
   std::reverse(fItems.begin(), fItems.end());
@@ -137,28 +149,7 @@ bool TFilterList::Remove(GstElement* filter) {
 }
 
 TPinList::TPinList(GstElement* filter) : fFilter(filter ? GST_ELEMENT(gst_object_ref(filter)) : nullptr) {
-  if (!fFilter) return;
-  GstIterator* it = gst_element_iterate_pads(fFilter);
-  GValue item = G_VALUE_INIT;
-  bool done = false;
-  while (!done) {
-    switch (gst_iterator_next(it, &item)) {
-      case GST_ITERATOR_OK:
-        fItems.push_back(GST_PAD(g_value_dup_object(&item)));
-        g_value_reset(&item);
-        break;
-      case GST_ITERATOR_RESYNC:
-        for (GstPad* p : fItems) gst_object_unref(p);
-        fItems.clear();
-        gst_iterator_resync(it);
-        break;
-      default:
-        done = true;
-        break;
-    }
-  }
-  g_value_unset(&item);
-  gst_iterator_free(it);
+  if (fFilter) fItems = CollectObjects<GstPad>(gst_element_iterate_pads(fFilter));
 }
 
 TPinList::~TPinList() {

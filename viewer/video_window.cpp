@@ -499,8 +499,9 @@ void TDSVideoWindowEx2::mouseMoveEvent(QMouseEvent* event) {
   if (fOnMouseMove) fOnMouseMove(this, event->modifiers(), p.x(), p.y());
 }
 
-void TDSVideoWindowEx2::mousePressEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
+// A button brings a hidden cursor back where it is, and stillness is
+// counted again from there.
+void TDSVideoWindowEx2::ShowCursorOnButton(const QPoint& p) {
   const bool wasHidden = Hidden(this, fCursorHidden);
   ReShowCursor();
   if (wasHidden) {
@@ -508,19 +509,18 @@ void TDSVideoWindowEx2::mousePressEvent(QMouseEvent* event) {
     fLastMouseY = p.y();
     fLastMouseTick = TickCount();
   }
+}
+
+void TDSVideoWindowEx2::mousePressEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  ShowCursorOnButton(p);
   if (event->button() == Qt::LeftButton) fPressed = true;
   if (fOnMouseDown) fOnMouseDown(this, event->button(), event->modifiers(), p.x(), p.y());
 }
 
 void TDSVideoWindowEx2::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
-  const bool wasHidden = Hidden(this, fCursorHidden);
-  ReShowCursor();
-  if (wasHidden) {
-    fLastMouseX = p.x();
-    fLastMouseY = p.y();
-    fLastMouseTick = TickCount();
-  }
+  ShowCursorOnButton(p);
   const bool click = fPressed && event->button() == Qt::LeftButton && rect().contains(p);
   if (event->button() == Qt::LeftButton) fPressed = false;
   if (fOnMouseUp) fOnMouseUp(this, event->button(), event->modifiers(), p.x(), p.y());

@@ -179,6 +179,7 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   void FrameArrived();
   void UpdateScaleLimit();
   void ReShowCursor();
+  void ShowCursorOnButton(const QPoint& p);
   void SetScreenSaving(bool suppressed);
   void ForgetGraph();
   void ReleaseFilters();
