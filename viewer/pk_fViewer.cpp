@@ -440,27 +440,31 @@ void TFrmViewer::SetDisplaySizeFullScreen() {
 
 void TFrmViewer::SetDisplaySize16x9() {
   if (TVideoRenderer* renderer = DSVideoWindow->GraphRenderer()) {
-    renderer->SetDefaultSourcePosition();
-    long left = 0, top = 0, width = 0, height = 0;
-    const bool known = Succeeded(renderer->GetSourcePosition(&left, &top, &width, &height)) && width > 0 &&
-                       height > 0;
-    // A picture of unknown size (no video yet, or none at all) is shown
-    // whole rather than divided by nothing.
-    const double ratio = known ? (double(height) / double(width)) / 0.5625 : 1.0;
-    if (ratio >= 1) {
-      SetDisplaySizeNormal();
-    } else {
+    if (CropSourceTo16x9(renderer)) {
       DSVideoWindow->SetAspectRatio(rmCrop);
       fPanelBand = true;
       PlaceComponents();
-      const double wide = double(height) * 16 / 9;
-      renderer->put_SourceWidth(long(wide));
-      renderer->put_SourceHeight(height);
-      renderer->put_SourceLeft(long((double(width) - wide) / 2));
-      renderer->put_SourceTop(top);
+    } else {
+      SetDisplaySizeNormal();
     }
   }
   cmDisplaySize_16_9->setChecked(true);
+}
+
+bool TFrmViewer::CropSourceTo16x9(TVideoRenderer* renderer) {
+  renderer->SetDefaultSourcePosition();
+  long left = 0, top = 0, width = 0, height = 0;
+  // A picture of unknown size (no video yet, or none at all) is shown whole
+  // rather than divided by nothing.
+  if (Failed(renderer->GetSourcePosition(&left, &top, &width, &height)) || width <= 0 || height <= 0) return false;
+  const double ratio = (double(height) / double(width)) / 0.5625;
+  if (ratio >= 1) return false;  // not wider than 16:9
+  const double wide = double(height) * 16 / 9;
+  renderer->put_SourceWidth(long(wide));
+  renderer->put_SourceHeight(height);
+  renderer->put_SourceLeft(long((double(width) - wide) / 2));
+  renderer->put_SourceTop(top);
+  return true;
 }
 
 // --------------------------------------------------------- small operations
@@ -618,7 +622,13 @@ void TFrmViewer::DSTrackBarChange() {
 
 void TFrmViewer::DSTrackBarTimer() { ShowPosition(); }
 
-void TFrmViewer::FilterGraphGraphClockChanged() { PostWindowMessage(this, WM_RESUME); }
+void TFrmViewer::FilterGraphGraphClockChanged() {
+  // The video window has just reset the source rectangle for its zoom (it
+  // hears the graph first): a 16:9 crop in force is put back.
+  if (fPanelBand)
+    if (TVideoRenderer* renderer = DSVideoWindow->GraphRenderer()) CropSourceTo16x9(renderer);
+  PostWindowMessage(this, WM_RESUME);
+}
 
 // --------------------------------------------------------- posted messages
 

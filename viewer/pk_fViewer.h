@@ -159,6 +159,9 @@ class TFrmViewer : public TFrmBaseMain {
   // Steps 1 to 3 of an opening undone: display mode, then what was on.
   void RestoreScreen();
   void ApplyViewMode();
+  // Shows the centred 16:9 part of a wider picture; false (and the whole
+  // picture) when it is not wider or its size is unknown.
+  bool CropSourceTo16x9(class TVideoRenderer* renderer);
 
   std::unique_ptr<TMovieData> fCurrentMovie;
   std::function<void(TMovieData&)> fOnUpdateMoviePosition;
