@@ -251,6 +251,9 @@ void TFrmViewer::BuildMenu() {
   connect(PopupMenu, &QMenu::aboutToShow, this, [this] { InfoCaptions(); });
 
   qsXPMenu->SetBarCaption(QStringLiteral("Cinvo"));
+  QFont barFont = qsXPMenu->BarFont();
+  barFont.setPixelSize(16);
+  qsXPMenu->SetBarFont(barFont);
   qsXPMenu->SetActive(true);
 }
 
