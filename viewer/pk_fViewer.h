@@ -185,6 +185,7 @@ class TFrmViewer : public TFrmBaseMain {
   // The graph holds the movie (a failed rebuild leaves it empty).
   bool fRendered = false;
   IMediaSeeking* fMediaSeeking = nullptr;
+  QMetaObject::Connection fScreenFollow;
 };
 
 // The one viewer: null until created, reset when destroyed.

@@ -4,7 +4,8 @@
 // writes toolbar.png (the picture with the toolbar), menu.png and
 // menu-display-size.png (the popup menu with its bar caption, then with the
 // display sizes open), and normal.png, full-screen.png, 16-9.png for a
-// 640 x 272 movie, plus 16-9-standard.png for a 640 x 480 one.
+// 640 x 272 movie, plus 16-9-standard.png for a 640 x 480 one, and
+// 800x600.png / after-800x600.png with the screen settings mode 800 x 600.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -24,6 +25,7 @@
 #include "controls/qs_XPMenu.h"
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
+#include "tests/support/display_modes.h"
 #include "viewer/pk_fViewer.h"
 #include "viewer/video_window.h"
 
@@ -118,6 +120,17 @@ int main(int argc, char** argv) {
     viewer.OpenMovie(standard, &other);
     Save("16-9-standard.png");
     viewer.close();
+
+    // With the screen settings mode "800x600" the display follows the viewer.
+    if (testenv::Offer800x600()) {
+      Parameters().ScreenSettingsMode = 1;
+      viewer.OpenMovie(wide, &record);
+      viewer.ShowToolbar(true);
+      Wait(1500);
+      Save("800x600.png");
+      viewer.close();
+      Save("after-800x600.png");
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     result = 1;
