@@ -359,6 +359,9 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
   if (fAudioRendererCount > 1) {
     cmAudio->setVisible(true);
     SelectAudioStream(1);
+  } else {
+    // "Audio 2" of a movie with one stream would silence it.
+    cmAudio->setVisible(false);
   }
   fMediaSeeking = FilterGraph->MediaSeeking();
   _lbDuration->SetCaption(SecondsToText(FilterGraph->DurationMs() / 1000));
