@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QTest>
@@ -421,6 +422,22 @@ TEST_F(ViewerTest, TheSecondAudioStreamIsHeardFifteenSecondsBeforeThePointReache
   EXPECT_EQ(viewer.AudioRendererCount(), 1);
   EXPECT_FALSE(viewer.cmAudio->isVisible());
   viewer.close();
+}
+
+TEST_F(ViewerTest, AMovieGoneBeforeTheStreamSwitchKeepsThePositionReached) {
+  // A disc taken out while watching: rebuilding for the other stream fails.
+  const QString copy = testenv::NewTempDir(QStringLiteral("disc")) + QStringLiteral("/Two Streams.avi");
+  ASSERT_TRUE(QFile::copy(MovieFile(TMovieKind::TwoAudioLong), copy));
+  TFrmViewer viewer;
+  Watch(viewer);
+  OpenAndSettle(viewer, copy, nullptr);
+  SeekTo(viewer, 20 * kSecond);
+  ASSERT_TRUE(WaitFor([&] { return Seconds(viewer) >= 20.2; }));
+  ASSERT_TRUE(QFile::remove(copy));
+  EXPECT_THROW(viewer._cmAudio2Click(), EDirectShowException);
+  viewer.close();
+  ASSERT_EQ(handed.size(), 1u);
+  EXPECT_EQ(handed[0].second, 20);
 }
 
 // Switches the shared X screen's saver and mode: the binary holds the
