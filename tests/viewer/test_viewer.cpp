@@ -262,6 +262,10 @@ TEST_F(ViewerTest, GoToReadsItsAnswerAndTheKeysMoveAndPause) {
   };
   EXPECT_NEAR(goTo(QStringLiteral("12")), 720, 0.5);
   EXPECT_EQ(asked.value(0), QStringLiteral("Go to position|mm:ss|"));
+  // Paused, a move of the track bar's thumb refreshes the position label
+  // with the graph's position.
+  viewer.DSTrackBar->setValue(viewer.DSTrackBar->value() + 1);
+  EXPECT_TRUE(WaitFor([&] { return viewer._lbPosition->Caption() == QStringLiteral("12:00"); }));
   EXPECT_NEAR(goTo(QStringLiteral("1:30")), 90, 0.5);
   EXPECT_NEAR(goTo(QStringLiteral("5")), 300, 0.5);
   // Nothing happens for an empty answer, a cancel, or a point in the last
