@@ -99,7 +99,10 @@ bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
   fMask = mask;
   fErrorText.clear();
 
-  if (mask & kMountChanges) {
+  const bool watchDirs = (mask & kDirectoryChanges) && !trees.isEmpty();
+  // Directory watching needs the table too: a mount inside or over a
+  // watched tree replaces what the watches see.
+  if ((mask & kMountChanges) || watchDirs) {
     fMountFd = ::open(QFile::encodeName(MountTablePath()).constData(), O_RDONLY | O_CLOEXEC);
     if (fMountFd < 0) {
       fErrorText = QStringLiteral("%1: %2").arg(MountTablePath(), QString::fromLocal8Bit(std::strerror(errno)));
@@ -113,7 +116,7 @@ bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
     connect(fMountNotifier, &QSocketNotifier::activated, this, &ChangeSource::OnMountTableChanged);
   }
 
-  if ((mask & kDirectoryChanges) && !trees.isEmpty()) {
+  if (watchDirs) {
     fInotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fInotifyFd < 0) {
       if (errno != EMFILE) {
@@ -168,6 +171,7 @@ void ChangeSource::OnMountTableChanged() {
   const QList<MountEntry> previous = fMountTable;
   fMountTable = table;
 
+  QStringList changed;
   // Removals first: a disc swapped between two reads is out before the next is in.
   for (const MountEntry& e : previous) {
     int& left = after[MountKey(e)];
@@ -175,6 +179,7 @@ void ChangeSource::OnMountTableChanged() {
       --left;
     } else if (!IsPseudoFileSystem(e.FsType)) {
       Emit(kChangeMediaRemoved, e.MountDir);
+      changed.append(e.MountDir);
     }
   }
   for (const MountEntry& e : table) {
@@ -183,7 +188,29 @@ void ChangeSource::OnMountTableChanged() {
       --left;
     } else if (!IsPseudoFileSystem(e.FsType)) {
       Emit(kChangeMediaInserted, e.MountDir);
+      changed.append(e.MountDir);
     }
+  }
+  for (const QString& mountDir : std::as_const(changed)) RewatchBelow(mountDir);
+}
+
+void ChangeSource::RewatchBelow(const QString& mountDir) {
+  if (fInotifyFd < 0) return;
+  const QString prefix = mountDir.endsWith(QLatin1Char('/')) ? mountDir : mountDir + QLatin1Char('/');
+  QStringList tops;
+  for (const QString& root : std::as_const(fRoots)) {
+    if (root == mountDir || root.startsWith(prefix)) {
+      tops.append(root);  // the whole tree now shows another file system (or none)
+    } else if (mountDir.startsWith(root + QLatin1Char('/'))) {
+      tops.append(mountDir);  // a part of the tree does
+    }
+  }
+  for (const QString& top : std::as_const(tops)) {
+    // Watches on the file system that went away are gone already; those on
+    // a directory now covered by a mount would see nothing more.
+    ForgetTree(top, true);
+    WatchTree(top, false);
+    DirChanged(top);
   }
 }
 

@@ -20,6 +20,8 @@
 //   attributes / times changed            -> kChangeAttributes (file or directory)
 //   a watched tree's root deleted / moved -> kChangeRmDir (root)    + kChangeUpdateDir (root)
 //   events lost (kernel queue overflow)   -> kChangeUpdateDir for every watched root
+//   a file system mounted or unmounted    -> kChangeUpdateDir for what it covers in the
+//     in or over the trees                   trees, which is watched anew
 // A directory's update is reported once for all the changes of the 400 ms
 // after its first one, after the item events, so a burst of writes gives
 // one update that sees the final state.
@@ -98,6 +100,8 @@ class ChangeSource : public QObject {
 
  private:
   void OnMountTableChanged();
+  // Watches again what a mount at `mountDir` covered or uncovered in the trees.
+  void RewatchBelow(const QString& mountDir);
   void OnInotifyReadable();
   void HandleRawEvent(int wd, std::uint32_t mask, std::uint32_t cookie, const QString& name);
   void FlushPendingMove();

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <ostream>
 
 #include "controls/qs_ShellNotify.h"
 
@@ -43,3 +44,6 @@ struct Recorder {
 };
 
 }  // namespace notifytest
+
+// Readable failure output for the recorded lines.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }

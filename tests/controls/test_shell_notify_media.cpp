@@ -2,6 +2,7 @@
 // systems in place of discs, so it holds the mount_table lock.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QProcess>
 
 #include "controls/qs_ShellNotify.h"
@@ -74,4 +75,30 @@ TEST(ShellNotifyMedia, InsertedOnceEvenWhenReportedTwiceAndAgainAfterRemoval) {
   ASSERT_TRUE(Shell("umount '" + disc + "'"));
   testenv::DrainEvents();
   EXPECT_EQ(r.heard.size(), 5);
+}
+
+TEST(ShellNotifyMedia, AFileSystemMountedInAWatchedTreeIsWatchedInItsTurn) {
+  // The disc's mount directory is one of the trees the library watches.
+  const QString root = testenv::NewTempDir("movies");
+  const QString disc = root + "/cdrom";
+  ASSERT_TRUE(QDir(root).mkdir("cdrom"));
+  Unmounter cleanup{{disc}};
+  if (!Shell("mount -t tmpfs cinvo-probe '" + disc + "' && umount '" + disc + "'"))
+    GTEST_SKIP() << "mounting is not permitted here";
+
+  TSHChangeNotify notify;
+  Recorder r;
+  notify.SetOnUpdateDir(r.One("updated"));
+  notify.SetOnCreate(r.One("created"));
+  notify.SetWatchedTrees({root});
+
+  ASSERT_TRUE(Shell("mount -t tmpfs cinvo-disc '" + disc + "'"));
+  ASSERT_TRUE(r.WaitToHear("updated " + disc));
+  ASSERT_TRUE(testenv::WriteFile(disc + "/on-disc.avi", "x"));
+  EXPECT_TRUE(r.WaitToHear("created " + disc + "/on-disc.avi"));
+
+  ASSERT_TRUE(Shell("umount '" + disc + "'"));
+  ASSERT_TRUE(notifytest::WaitFor([&] { return r.heard.count("updated " + disc) == 2; }));
+  ASSERT_TRUE(testenv::WriteFile(disc + "/below.avi", "x"));
+  EXPECT_TRUE(r.WaitToHear("created " + disc + "/below.avi"));
 }
