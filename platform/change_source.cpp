@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -42,12 +43,6 @@ QString MountKey(const MountEntry& e) {
          QChar(0) + e.Options;
 }
 
-QString ReadLimit(const char* path) {
-  QFile file(QString::fromLatin1(path));
-  if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("unknown");
-  return QString::fromLatin1(file.readAll()).trimmed();
-}
-
 bool IsDirectory(const QString& path) {
   struct stat st;
   return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -75,23 +70,29 @@ ChangeSource::ChangeSource(QObject* parent) : QObject(parent) {
 ChangeSource::~ChangeSource() { Stop(); }
 
 QString ChangeSource::WatchLimitText() {
-  return QStringLiteral(
-             "Not every folder can be watched for changes: the system's limit on inotify watches "
-             "(fs.inotify.max_user_watches, now %1) is reached. Changes in the folders left out show "
-             "only when the list is refreshed. To raise the limit, run as administrator "
-             "\"sysctl fs.inotify.max_user_watches=524288\" and add the line "
-             "\"fs.inotify.max_user_watches=524288\" to /etc/sysctl.conf to keep it.")
-      .arg(ReadLimit("/proc/sys/fs/inotify/max_user_watches"));
+  return LimitText(QStringLiteral("Not every folder can be watched for changes"), QStringLiteral("watches"),
+                   QStringLiteral("max_user_watches"), 524288);
 }
 
 QString ChangeSource::InstanceLimitText() {
+  return LimitText(QStringLiteral("Folders cannot be watched for changes"), QStringLiteral("instances"),
+                   QStringLiteral("max_user_instances"), 1024);
+}
+
+QString ChangeSource::LimitText(const QString& what, const QString& limit, const QString& setting,
+                                qint64 suggested) {
+  const QString name = QStringLiteral("fs.inotify.") + setting;
+  QFile file(QStringLiteral("/proc/sys/fs/inotify/") + setting);
+  bool known = false;
+  const qint64 now = file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong(&known) : 0;
+  if (known) suggested = std::max(suggested, now * 2);
+  const QString line = QStringLiteral("%1=%2").arg(name).arg(suggested);
   return QStringLiteral(
-             "Folders cannot be watched for changes: the system's limit on inotify instances "
-             "(fs.inotify.max_user_instances, now %1) is reached. Changes in the folders show only "
-             "when the list is refreshed. To raise the limit, run as administrator "
-             "\"sysctl fs.inotify.max_user_instances=1024\" and add the line "
-             "\"fs.inotify.max_user_instances=1024\" to /etc/sysctl.conf to keep it.")
-      .arg(ReadLimit("/proc/sys/fs/inotify/max_user_instances"));
+             "%1: the system's limit on inotify %2 (%3, now %4) is reached. Changes in the folders left "
+             "out show only when the list is refreshed. To raise the limit, run as administrator "
+             "\"sysctl %5\", and to keep it, put the line \"%5\" in a file in /etc/sysctl.d/ "
+             "(for example /etc/sysctl.d/60-inotify.conf).")
+      .arg(what, limit, name, known ? QString::number(now) : QStringLiteral("unknown"), line);
 }
 
 bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {

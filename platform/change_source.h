@@ -99,6 +99,8 @@ class ChangeSource : public QObject {
   static QString InstanceLimitText();
 
  private:
+  static QString LimitText(const QString& what, const QString& limit, const QString& setting,
+                           qint64 suggested);
   void OnMountTableChanged();
   // Watches again what a mount at `mountDir` covered or uncovered in the trees.
   void RewatchBelow(const QString& mountDir);

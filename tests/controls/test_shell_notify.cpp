@@ -245,5 +245,5 @@ TEST(ShellNotify, WatchLimitIsReportedOnceAndWatchingGoesOn) {
   ASSERT_EQ(testenv::RecordedErrors().size(), 1);
   const QString message = testenv::RecordedErrors().first();
   EXPECT_TRUE(message.contains("fs.inotify.max_user_watches")) << message.toStdString();
-  EXPECT_TRUE(message.contains("sysctl fs.inotify.max_user_watches=524288")) << message.toStdString();
+  EXPECT_TRUE(message.contains("sysctl fs.inotify.max_user_watches=")) << message.toStdString();
 }
