@@ -96,6 +96,8 @@ QString ChangeSource::LimitText(const QString& what, const QString& limit, const
 }
 
 bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
+  // Updates seen but not yet reported survive a new start that still covers them.
+  const QStringList unreported = fChangedDirs;
   Stop();
   fMask = mask;
   fErrorText.clear();
@@ -138,6 +140,14 @@ bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
         if (fRoots.contains(root)) continue;
         fRoots.append(root);
         WatchTree(root, false);
+      }
+      for (const QString& dir : unreported) {
+        for (const QString& root : std::as_const(fRoots)) {
+          if (dir == root || dir.startsWith(root + QLatin1Char('/'))) {
+            DirChanged(dir);
+            break;
+          }
+        }
       }
     }
   }
