@@ -97,8 +97,8 @@ QString ChangeSource::LimitText(const QString& what, const QString& limit, const
 
 bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
   // Updates seen but not yet reported survive a new start that still covers them.
-  const QStringList unreported = fChangedDirs;
   Stop();
+  const QStringList unreported = std::exchange(fChangedDirs, {});
   fMask = mask;
   fErrorText.clear();
 
@@ -167,8 +167,7 @@ void ChangeSource::Stop() {
   fWatchOf.clear();
   fPendingMove.reset();
   fMoveTimer.stop();
-  fChangedDirs.clear();
-  fDirTimer.stop();
+  fDirTimer.stop();  // fChangedDirs stays for a next start that still covers them
   fActive = false;
   ++fRun;
 }

@@ -84,6 +84,8 @@ class ChangeSource : public QObject {
   // limit is not a failure: the limit handler hears of it and the source
   // goes on with what it could watch.
   bool Start(std::uint32_t mask, const QStringList& trees);
+  // Directory updates seen but not yet reported are kept for a next Start
+  // whose trees still hold them (registering anew loses no change).
   void Stop();
   bool Active() const { return fActive; }
   QString ErrorText() const { return fErrorText; }
