@@ -106,14 +106,14 @@ bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
   // Directory watching needs the table too: a mount inside or over a
   // watched tree replaces what the watches see.
   if ((mask & kMountChanges) || watchDirs) {
-    fMountFd = ::open(QFile::encodeName(MountTablePath()).constData(), O_RDONLY | O_CLOEXEC);
+    fMountFd = ::open(QFile::encodeName(fMountTableFile).constData(), O_RDONLY | O_CLOEXEC);
     if (fMountFd < 0) {
-      fErrorText = QStringLiteral("%1: %2").arg(MountTablePath(), QString::fromLocal8Bit(std::strerror(errno)));
+      fErrorText = QStringLiteral("%1: %2").arg(fMountTableFile, QString::fromLocal8Bit(std::strerror(errno)));
       Stop();
       return false;
     }
     // Read after opening, so a change in between still wakes us.
-    fMountTable = ReadMountTable();
+    fMountTable = ReadTable();
     // The table is always readable; a change shows as an exceptional condition.
     fMountNotifier = new QSocketNotifier(fMountFd, QSocketNotifier::Exception, this);
     connect(fMountNotifier, &QSocketNotifier::activated, this, &ChangeSource::OnMountTableChanged);
@@ -172,8 +172,14 @@ void ChangeSource::Stop() {
   ++fRun;
 }
 
+QList<MountEntry> ChangeSource::ReadTable() const {
+  QFile file(fMountTableFile);
+  // A proc file reports size 0: read until the end.
+  return file.open(QIODevice::ReadOnly) ? ParseMountInfo(file.readAll()) : QList<MountEntry>();
+}
+
 void ChangeSource::OnMountTableChanged() {
-  const QList<MountEntry> table = ReadMountTable();
+  const QList<MountEntry> table = ReadTable();
   QHash<QString, int> before;
   for (const MountEntry& e : fMountTable) ++before[MountKey(e)];
   QHash<QString, int> after;

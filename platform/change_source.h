@@ -95,6 +95,8 @@ class ChangeSource : public QObject {
   // Behave as if the system allowed only `count` directory watches (tests);
   // negative: the system's own limit.
   void SetWatchLimit(int count) { fWatchLimit = count; }
+  // Read another file as the mount table (tests); takes effect at the next Start.
+  void SetMountTableFile(const QString& path) { fMountTableFile = path; }
 
   // The texts given when a limit is reached.
   static QString WatchLimitText();
@@ -104,6 +106,7 @@ class ChangeSource : public QObject {
   static QString LimitText(const QString& what, const QString& limit, const QString& setting,
                            qint64 suggested);
   void OnMountTableChanged();
+  QList<MountEntry> ReadTable() const;
   // Watches again what a mount at `mountDir` covered or uncovered in the trees.
   void RewatchBelow(const QString& mountDir);
   void OnInotifyReadable();
@@ -130,6 +133,7 @@ class ChangeSource : public QObject {
   bool fLimitReported = false;
   int fWatchLimit = -1;
 
+  QString fMountTableFile = MountTablePath();
   int fMountFd = -1;
   QSocketNotifier* fMountNotifier = nullptr;  // children: freed with the source
   QList<MountEntry> fMountTable;

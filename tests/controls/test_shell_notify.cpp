@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
@@ -134,21 +133,16 @@ TEST(ShellNotify, MessageNumberDecidesWhatIsHandled) {
 
 TEST(ShellNotify, RefusedRegistrationRaisesAndStaysUnregistered) {
   TSHChangeNotify notify;
-  // No descriptor left: the mount table cannot be opened.
-  rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-  rlimit none = saved;
-  none.rlim_cur = 0;
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+  notify.Source().SetMountTableFile(testenv::ProcessTempDir() + "/no-such-table");
   QString message;
   try {
     notify.SetOnMediaInserted([](TSHChangeNotify*, std::uint32_t, const QString&) {});
   } catch (const Exception& e) {
     message = e.Message();
   }
-  setrlimit(RLIMIT_NOFILE, &saved);
   EXPECT_EQ(message, "Could not register SHChangeNotify");
   EXPECT_FALSE(notify.Registered());
+  notify.Source().SetMountTableFile(platform::MountTablePath());
   EXPECT_NO_THROW(notify.UpdateRegistration());
   EXPECT_TRUE(notify.Registered());
 }
