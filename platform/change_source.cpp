@@ -43,6 +43,13 @@ QString MountKey(const MountEntry& e) {
          QChar(0) + e.Options;
 }
 
+// True when `path` is `dir` or lies below it.
+bool IsWithin(const QString& path, const QString& dir) {
+  if (path == dir) return true;
+  const QString prefix = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+  return path.startsWith(prefix);
+}
+
 bool IsDirectory(const QString& path) {
   struct stat st;
   return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -143,7 +150,7 @@ bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
       }
       for (const QString& dir : unreported) {
         for (const QString& root : std::as_const(fRoots)) {
-          if (dir == root || dir.startsWith(root + QLatin1Char('/'))) {
+          if (IsWithin(dir, root)) {
             DirChanged(dir);
             break;
           }
@@ -212,12 +219,11 @@ void ChangeSource::OnMountTableChanged() {
 
 void ChangeSource::RewatchBelow(const QString& mountDir) {
   if (fInotifyFd < 0) return;
-  const QString prefix = mountDir.endsWith(QLatin1Char('/')) ? mountDir : mountDir + QLatin1Char('/');
   QStringList tops;
   for (const QString& root : std::as_const(fRoots)) {
-    if (root == mountDir || root.startsWith(prefix)) {
+    if (IsWithin(root, mountDir)) {
       tops.append(root);  // the whole tree now shows another file system (or none)
-    } else if (mountDir.startsWith(root + QLatin1Char('/'))) {
+    } else if (IsWithin(mountDir, root)) {
       tops.append(mountDir);  // a part of the tree does
     }
   }
@@ -386,9 +392,8 @@ bool ChangeSource::AddWatch(const QString& dir) {
 }
 
 void ChangeSource::ForgetTree(const QString& top, bool removeWatches) {
-  const QString prefix = top + QLatin1Char('/');
   for (auto it = fWatchPaths.begin(); it != fWatchPaths.end();) {
-    if (*it == top || it->startsWith(prefix)) {
+    if (IsWithin(*it, top)) {
       if (removeWatches && fInotifyFd >= 0) ::inotify_rm_watch(fInotifyFd, it.key());
       if (fWatchOf.value(*it, -1) == it.key()) fWatchOf.remove(*it);
       it = fWatchPaths.erase(it);
@@ -399,10 +404,9 @@ void ChangeSource::ForgetTree(const QString& top, bool removeWatches) {
 }
 
 void ChangeSource::MoveTree(const QString& from, const QString& to) {
-  const QString prefix = from + QLatin1Char('/');
   QList<std::pair<int, QString>> moved;
   for (auto it = fWatchPaths.begin(); it != fWatchPaths.end(); ++it) {
-    if (*it == from || it->startsWith(prefix)) moved.append({it.key(), to + it->mid(from.size())});
+    if (IsWithin(*it, from)) moved.append({it.key(), to + it->mid(from.size())});
   }
   for (const auto& [wd, path] : moved) {
     const QString old = fWatchPaths.value(wd);
