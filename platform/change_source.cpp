@@ -50,6 +50,13 @@ bool IsWithin(const QString& path, const QString& dir) {
   return path.startsWith(prefix);
 }
 
+// The directory entry type of `path` itself (a link is a link).
+unsigned char TypeOf(const QString& path) {
+  struct stat st;
+  if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return DT_UNKNOWN;
+  return S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+}
+
 bool IsDirectory(const QString& path) {
   struct stat st;
   return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -348,9 +355,12 @@ void ChangeSource::FlushDirUpdates() {
 }
 
 void ChangeSource::WatchTree(const QString& top, bool reportContents) {
+  // Real directories before links to directories, so a directory reached
+  // both ways is watched, and reported, under its real path.
   QStringList pending{top};
-  while (!pending.isEmpty()) {
-    const QString dir = pending.takeLast();
+  QStringList links;
+  while (!pending.isEmpty() || !links.isEmpty()) {
+    const QString dir = pending.isEmpty() ? links.takeFirst() : pending.takeLast();
     if (!AddWatch(dir)) continue;
     DIR* handle = ::opendir(QFile::encodeName(dir).constData());
     if (!handle) continue;
@@ -359,11 +369,12 @@ void ChangeSource::WatchTree(const QString& top, bool reportContents) {
       const char* raw = entry->d_name;
       if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0) continue;
       const QString path = Join(dir, QFile::decodeName(raw));
-      const bool isDir = entry->d_type == DT_DIR ||
-                         ((entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) && IsDirectory(path));
+      unsigned char type = entry->d_type;
+      if (type == DT_UNKNOWN) type = TypeOf(path);
+      const bool isDir = type == DT_DIR || (type == DT_LNK && IsDirectory(path));
       any = true;
       if (reportContents) Emit(isDir ? kChangeMkDir : kChangeCreate, path);
-      if (isDir) pending.append(path);
+      if (isDir) (type == DT_LNK ? links : pending).append(path);
     }
     ::closedir(handle);
     // What arrived before the watch did was never reported as a change.

@@ -218,6 +218,22 @@ TEST(ShellNotify, RenamesCarryBothPathsAndMovedTreesStayWatched) {
   for (const QString& line : r.heard) EXPECT_FALSE(line.contains("d.avi")) << line.toStdString();
 }
 
+TEST(ShellNotify, LinkLoopsInATreeAreWatchedOnce) {
+  const QString root = testenv::NewTempDir("movies");
+  ASSERT_TRUE(QDir(root).mkpath("sub"));
+  ASSERT_TRUE(QFile::link(root, root + "/sub/up"));
+  // Whichever name the directory listing gives first, the real path counts.
+  ASSERT_TRUE(QFile::link(root + "/sub", root + "/again"));
+  ASSERT_TRUE(QFile::link(root + "/sub", root + "/zagain"));
+  TSHChangeNotify notify;
+  Recorder r;
+  notify.SetOnCreate(r.One("created"));
+  notify.SetWatchedTrees({root});
+  EXPECT_EQ(notify.Source().WatchCount(), 2);
+  ASSERT_TRUE(Touch(root + "/sub/a.avi"));
+  EXPECT_TRUE(r.WaitToHear("created " + root + "/sub/a.avi"));
+}
+
 TEST(ShellNotify, WatchLimitIsReportedOnceAndWatchingGoesOn) {
   const QString root = testenv::NewTempDir("movies");
   for (const char* sub : {"a", "b", "c"}) ASSERT_TRUE(QDir(root).mkdir(sub));
