@@ -7,7 +7,8 @@
 //   a mount appears in the table          -> kChangeMediaInserted (mount directory)
 //   a mount leaves the table              -> kChangeMediaRemoved  (mount directory)
 //     (entries compare whole, mount id and options included: a disc swapped
-//      between two reads of the table, or a remount, is a removal and an insertion)
+//      between two reads of the table, or a remount, is a removal and an insertion;
+//      system file systems such as proc, sysfs or cgroup are left out)
 //   file created / moved in from outside  -> kChangeCreate (file)   + kChangeUpdateDir (its directory)
 //   file deleted / moved out              -> kChangeDelete (file)   + kChangeUpdateDir
 //   directory created / moved in          -> kChangeMkDir (dir)     + kChangeUpdateDir; the new
