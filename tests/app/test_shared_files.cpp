@@ -62,6 +62,7 @@ TEST(SharedFiles, KilledWritersLeaveWholeFilesAndTheNextWriteRemovesTheirCopies)
     const killtest::TOutcome outcome = killtest::KillWriters(kWriter, kind, path, 12, 40);
     EXPECT_EQ(outcome.Kills, 12);
     EXPECT_EQ(outcome.Damaged, 0);
+    EXPECT_TRUE(outcome.NextWriteDone);
     EXPECT_LE(outcome.MostLeftovers, 1);  // one kill's copy at most: each write removes the earlier ones
     EXPECT_EQ(outcome.LeftoversAtEnd, 0) << killtest::Leftovers(path).join(' ').toStdString();
     EXPECT_TRUE(outcome.WholeAtEnd);
