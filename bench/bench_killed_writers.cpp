@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   const int kills = argc > 1 ? std::atoi(argv[1]) : 300;
   const int delay = argc > 2 ? std::atoi(argv[2]) : 60;
   QTemporaryDir dir;
+  bool sound = true;
   for (const auto kind : {killtest::TStoreFile::MovieList, killtest::TStoreFile::Hive}) {
     const bool ini = kind == killtest::TStoreFile::MovieList;
     const QString path = dir.filePath(ini ? "MovieList.ini" : "registry.json");
@@ -24,8 +25,9 @@ int main(int argc, char** argv) {
                 "next write %s, left after it %d, whole at the end %s\n",
                 ini ? "MovieList.ini (2,000 records):" : "settings hive (360 values):", o.Kills, o.Damaged,
                 o.KillsLeavingCopies, o.MostLeftovers, o.NextWriteDone ? "done" : "FAILED", o.LeftoversAtEnd, o.WholeAtEnd ? "yes" : "NO");
+    sound = sound && o.Damaged == 0 && o.NextWriteDone && o.LeftoversAtEnd == 0 && o.WholeAtEnd;
     if (o.LeftoversAtEnd > 0)
       std::printf("  left: %s\n", killtest::Leftovers(path).join(' ').toLocal8Bit().constData());
   }
-  return 0;
+  return sound ? 0 : 1;
 }
