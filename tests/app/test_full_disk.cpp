@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/pk_param.h"
+#include "framework/qs_captionfile.h"
 #include "framework/qs_contexte.h"
 #include "platform/atomic_write.h"
 #include "tests/app/killed_writers.h"
@@ -139,6 +140,17 @@ TEST_F(FullDisk, ShortWritesAndNoSpaceReportedByWriteOrByFlushRefuseTheSave) {
   PrepareFiles();
   ShimDisk(0);  // completely full
   ExpectRefusedAndKept("completely full");
+  // A language file written on a full disk says so and keeps the old one.
+  const QString captions = dir_ + "/CaptionList.txt";
+  ASSERT_TRUE(testenv::WriteFile(captions, "old=1\r\n"));
+  try {
+    WriteCaptionFile(captions, {"new=2"});
+    ADD_FAILURE() << "a language file was written on a full disk";
+  } catch (const EInOutError& e) {
+    EXPECT_TRUE(e.Message().contains("not enough space on the disk")) << e.Message().toStdString();
+  }
+  EXPECT_EQ(testenv::ReadFile(captions), "old=1\r\n");
+  EXPECT_TRUE(killtest::Leftovers(captions).isEmpty());
   ShimDisk(8 * 1024);  // nearly full: the first pages go, then no more
   ExpectRefusedAndKept("8 KiB free");
   ShimDisk(100 * 1024);
