@@ -1,29 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QStandardPaths>
 
 #include "framework/qs_tools.h"
 #include "platform/display_settings.h"
 #include "platform/screen_saving.h"
+#include "tests/support/x11_state.h"
 
 namespace {
 
 bool HasDisplay() { return !qEnvironmentVariableIsEmpty("DISPLAY"); }
-
-QString Xset(const QStringList& args) {
-  QProcess xset;
-  xset.start(QStringLiteral("xset"), args);
-  xset.waitForFinished();
-  return QString::fromLocal8Bit(xset.readAllStandardOutput());
-}
-
-// The screen saver timeout as the server reports it; -1 when unknown.
-int SaverTimeout() {
-  const QString out = Xset({"q"});
-  const qsizetype at = out.indexOf(QStringLiteral("timeout:"));
-  return at < 0 ? -1 : out.mid(at + 8).trimmed().section(' ', 0, 0).toInt();
-}
 
 QString ErrorOf(const TDisplayMode& mode) {
   try {
@@ -32,21 +18,6 @@ QString ErrorOf(const TDisplayMode& mode) {
     return e.Message();
   }
   return QStringLiteral("<no error>");
-}
-
-// Makes 800 x 600 available on the screen output (an Xvfb screen has only
-// its own size until a mode is added).
-bool Offer800x600() {
-  if (QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty()) return false;
-  QProcess::execute(QStringLiteral("xrandr"), {"--newmode", "800x600", "40.00", "800", "840", "968", "1056", "600",
-                                               "601", "605", "628", "-HSync", "+VSync"});
-  QProcess query;
-  query.start(QStringLiteral("xrandr"), {"--query"});
-  query.waitForFinished();
-  const QString out = QString::fromLocal8Bit(query.readAllStandardOutput());
-  const QString output = out.section('\n', 1, 1).section(' ', 0, 0);  // first output's name
-  QProcess::execute(QStringLiteral("xrandr"), {"--addmode", output, "800x600"});
-  return true;
 }
 
 }  // namespace
@@ -83,16 +54,16 @@ TEST(DisplayTools, WithoutAnXServerNothingIsActiveAndNothingChanges) {
 TEST(DisplayTools, ScreenSaverIsSwitchedOffAndBackWithItsOwnTimeout) {
   if (!HasDisplay()) GTEST_SKIP() << "no X server";
   if (QStandardPaths::findExecutable(QStringLiteral("xset")).isEmpty()) GTEST_SKIP() << "xset missing";
-  Xset({"s", "321"});
-  ASSERT_EQ(SaverTimeout(), 321);
+  x11state::SetSaverTimeout(321);
+  ASSERT_EQ(x11state::SaverTimeout(), 321);
 
   EXPECT_TRUE(DisableScreenSaver());
-  EXPECT_EQ(SaverTimeout(), 0);
+  EXPECT_EQ(x11state::SaverTimeout(), 0);
   EXPECT_FALSE(DisableScreenSaver());  // already off: reported as not active
 
   EXPECT_TRUE(EnableScreenSaver());
-  EXPECT_EQ(SaverTimeout(), 321);
-  Xset({"s", "default"});
+  EXPECT_EQ(x11state::SaverTimeout(), 321);
+  x11state::SetSaverTimeout(-1);
 }
 
 TEST(DisplayTools, PowerPhasesWithoutDpmsReportNotActive) {
@@ -109,7 +80,7 @@ TEST(DisplayTools, ChangesTo800x600OnceAndRestores) {
   const auto before = platform::CurrentDisplaySettings();
   ASSERT_TRUE(before);
   if (before->Width <= 800 || before->Height <= 600) GTEST_SKIP() << "screen too small";
-  if (!Offer800x600()) GTEST_SKIP() << "xrandr missing";
+  if (!x11state::Offer800x600()) GTEST_SKIP() << "xrandr missing";
 
   ApplyScreenSettingsMode(0);
   ApplyScreenSettingsMode(2);

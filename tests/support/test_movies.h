@@ -19,9 +19,11 @@ enum class TMovieKind {
   Truncated,          // the first 60 % of MjpegPcm
   HeaderOnly,         // the first 2 KB of MjpegPcm
   TextFile,           // a text file named .avi
+  LongMjpegPcm,       // as MjpegPcm, kLongMovieSeconds long
 };
 
 constexpr int kMovieSeconds = 2;
+constexpr int kLongMovieSeconds = 30;
 
 // The file of that kind (its name ends in .avi); empty when it cannot be
 // made here (the tool is missing).
