@@ -251,6 +251,9 @@ void TFrmViewer::BuildMenu() {
   connect(PopupMenu, &QMenu::aboutToShow, this, [this] { InfoCaptions(); });
 
   qsXPMenu->SetBarCaption(QStringLiteral("Cinvo"));
+  QFont barFont = qsXPMenu->BarFont();
+  barFont.setPixelSize(16);
+  qsXPMenu->SetBarFont(barFont);
   qsXPMenu->SetActive(true);
 }
 
@@ -276,7 +279,7 @@ void TFrmViewer::resizeEvent(QResizeEvent* event) {
 
 void TFrmViewer::FormCreate() {
   TFrmBaseMain::FormCreate();
-  fCurrentMovie = std::make_unique<TMovieData>(QString(), false);
+  fCurrentMovie = std::make_unique<TMovieData>(QString(), false);  // empty: no file, not from a CD
   ShowToolbar(false);
   fViewMode = static_cast<uint8_t>(Contexte->ReadInteger(QStringLiteral("ViewMode"), 2));
 }
@@ -330,10 +333,19 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
   fPaused = false;
 
   QCoreApplication::processEvents();
-  // Over the whole screen even where no window manager maximises.
-  if (QScreen* screen = this->screen()) setGeometry(screen->geometry());
+  // Over the whole screen, panels included, as a borderless maximised
+  // window is elsewhere; also where no window manager places it.
+  if (QScreen* screen = this->screen()) {
+    setGeometry(screen->geometry());
+    // The display mode may change under the window (800 x 600 is applied
+    // just before; the server reports it a little later).
+    disconnect(fScreenFollow);
+    fScreenFollow = connect(screen, &QScreen::geometryChanged, this, [this](const QRect& area) {
+      if (fShowing) setGeometry(area);
+    });
+  }
   fShowing = true;
-  showMaximized();
+  showFullScreen();
   raise();
   activateWindow();
   // The source size first: applying the display size then crops a wide
@@ -347,6 +359,9 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
   if (fAudioRendererCount > 1) {
     cmAudio->setVisible(true);
     SelectAudioStream(1);
+  } else {
+    // "Audio 2" of a movie with one stream would silence it.
+    cmAudio->setVisible(false);
   }
   fMediaSeeking = FilterGraph->MediaSeeking();
   _lbDuration->SetCaption(SecondsToText(FilterGraph->DurationMs() / 1000));
@@ -440,27 +455,31 @@ void TFrmViewer::SetDisplaySizeFullScreen() {
 
 void TFrmViewer::SetDisplaySize16x9() {
   if (TVideoRenderer* renderer = DSVideoWindow->GraphRenderer()) {
-    renderer->SetDefaultSourcePosition();
-    long left = 0, top = 0, width = 0, height = 0;
-    const bool known = Succeeded(renderer->GetSourcePosition(&left, &top, &width, &height)) && width > 0 &&
-                       height > 0;
-    // A picture of unknown size (no video yet, or none at all) is shown
-    // whole rather than divided by nothing.
-    const double ratio = known ? (double(height) / double(width)) / 0.5625 : 1.0;
-    if (ratio >= 1) {
-      SetDisplaySizeNormal();
-    } else {
+    if (CropSourceTo16x9(renderer)) {
       DSVideoWindow->SetAspectRatio(rmCrop);
       fPanelBand = true;
       PlaceComponents();
-      const double wide = double(height) * 16 / 9;
-      renderer->put_SourceWidth(long(wide));
-      renderer->put_SourceHeight(height);
-      renderer->put_SourceLeft(long((double(width) - wide) / 2));
-      renderer->put_SourceTop(top);
+    } else {
+      SetDisplaySizeNormal();
     }
   }
   cmDisplaySize_16_9->setChecked(true);
+}
+
+bool TFrmViewer::CropSourceTo16x9(TVideoRenderer* renderer) {
+  renderer->SetDefaultSourcePosition();
+  long left = 0, top = 0, width = 0, height = 0;
+  // A picture of unknown size (no video yet, or none at all) is shown whole
+  // rather than divided by nothing.
+  if (Failed(renderer->GetSourcePosition(&left, &top, &width, &height)) || width <= 0 || height <= 0) return false;
+  const double ratio = (double(height) / double(width)) / 0.5625;
+  if (ratio >= 1) return false;  // not wider than 16:9
+  const double wide = double(height) * 16 / 9;
+  renderer->put_SourceWidth(long(wide));
+  renderer->put_SourceHeight(height);
+  renderer->put_SourceLeft(long((double(width) - wide) / 2));
+  renderer->put_SourceTop(top);
+  return true;
 }
 
 // --------------------------------------------------------- small operations
@@ -618,7 +637,13 @@ void TFrmViewer::DSTrackBarChange() {
 
 void TFrmViewer::DSTrackBarTimer() { ShowPosition(); }
 
-void TFrmViewer::FilterGraphGraphClockChanged() { PostWindowMessage(this, WM_RESUME); }
+void TFrmViewer::FilterGraphGraphClockChanged() {
+  // The video window has just reset the source rectangle for its zoom (it
+  // hears the graph first): a 16:9 crop in force is put back.
+  if (fPanelBand)
+    if (TVideoRenderer* renderer = DSVideoWindow->GraphRenderer()) CropSourceTo16x9(renderer);
+  PostWindowMessage(this, WM_RESUME);
+}
 
 // --------------------------------------------------------- posted messages
 

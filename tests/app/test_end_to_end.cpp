@@ -169,7 +169,7 @@ class EndToEnd : public ::testing::Test {
   void SetUp() override {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "needs an X display";
     if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) GTEST_SKIP() << "xdotool missing";
-    fMovie = testmovies::MovieFile(TMovieKind::LongMjpegPcm);
+    fMovie = testmovies::MovieFile(TMovieKind::HalfMinuteMjpegPcm);
     ASSERT_FALSE(fMovie.isEmpty()) << "cannot make the test movie";
     fDir = testenv::NewTempDir(QStringLiteral("run"));
     QDir(fDir).mkpath(QStringLiteral("runtime"));

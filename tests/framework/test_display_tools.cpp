@@ -5,7 +5,13 @@
 #include "framework/qs_tools.h"
 #include "platform/display_settings.h"
 #include "platform/screen_saving.h"
+<<<<<<< HEAD
 #include "tests/support/x11_state.h"
+=======
+#include "tests/support/display_modes.h"
+
+using testenv::Offer800x600;
+>>>>>>> refs/heads/viewer
 
 namespace {
 
