@@ -21,6 +21,7 @@
 #include "app/pk_param.h"
 #include "platform/display_settings.h"
 #include "platform/registry.h"
+#include "tests/support/display_modes.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_movies.h"
 #include "tests/support/x11_state.h"
@@ -281,7 +282,7 @@ TEST_F(EndToEnd, MenuCloseStoresTheSecondReachedAndOnlyTheFirstOfTwoMoviesPlays)
 TEST_F(EndToEnd, SigtermWhilePlayingStoresTheViewAndGivesTheScreenBack) {
   ASSERT_TRUE(fScreenBefore);
   if (fScreenBefore->Width <= 800 || fScreenBefore->Height <= 600) GTEST_SKIP() << "screen too small";
-  if (!x11state::Offer800x600()) GTEST_SKIP() << "xrandr missing";
+  if (!testenv::Offer800x600()) GTEST_SKIP() << "xrandr missing";
   SetScreenSettingsMode(1);
   SeenBefore(fMovie, 1, 0);
 
@@ -334,7 +335,7 @@ TEST_F(EndToEnd, AKilledRunBlocksNoLaterStart) {
 
 TEST_F(EndToEnd, AMovieThatCannotBePlayedEndsTheRunWithAnErrorAndNoView) {
   ASSERT_TRUE(fScreenBefore);
-  const bool switches = fScreenBefore->Width > 800 && fScreenBefore->Height > 600 && x11state::Offer800x600();
+  const bool switches = fScreenBefore->Width > 800 && fScreenBefore->Height > 600 && testenv::Offer800x600();
   SetScreenSettingsMode(1);
   const QString notAMovie = testmovies::MovieFile(TMovieKind::TextFile);
 
@@ -348,6 +349,18 @@ TEST_F(EndToEnd, AMovieThatCannotBePlayedEndsTheRunWithAnErrorAndNoView) {
     EXPECT_EQ(platform::CurrentDisplaySettings()->Width, fScreenBefore->Width);
   }
   EXPECT_EQ(x11state::SaverTimeout(), 321);
+}
+
+TEST_F(EndToEnd, ARecordThatCannotBeWrittenAtTheEndIsReported) {
+  const QString blocker = fDir + "/not-a-directory";
+  ASSERT_TRUE(testenv::WriteFile(blocker, "x"));
+  fEnvironment.insert("CINVO_MOVIELIST", blocker + "/MovieList.ini");
+  auto run = Start({fMovie});
+  const QString viewer = run->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0);
+  EXPECT_TRUE(run->ErrorOutput().contains(QStringLiteral("MovieList.ini")));
 }
 
 TEST_F(EndToEnd, AMissingFileOrADirectoryOpensTheMainWindowAndWritesNoRecord) {

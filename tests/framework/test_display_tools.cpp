@@ -1,21 +1,32 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QStandardPaths>
 
 #include "framework/qs_tools.h"
 #include "platform/display_settings.h"
 #include "platform/screen_saving.h"
-<<<<<<< HEAD
-#include "tests/support/x11_state.h"
-=======
 #include "tests/support/display_modes.h"
 
 using testenv::Offer800x600;
->>>>>>> refs/heads/viewer
 
 namespace {
 
 bool HasDisplay() { return !qEnvironmentVariableIsEmpty("DISPLAY"); }
+
+QString Xset(const QStringList& args) {
+  QProcess xset;
+  xset.start(QStringLiteral("xset"), args);
+  xset.waitForFinished();
+  return QString::fromLocal8Bit(xset.readAllStandardOutput());
+}
+
+// The screen saver timeout as the server reports it; -1 when unknown.
+int SaverTimeout() {
+  const QString out = Xset({"q"});
+  const qsizetype at = out.indexOf(QStringLiteral("timeout:"));
+  return at < 0 ? -1 : out.mid(at + 8).trimmed().section(' ', 0, 0).toInt();
+}
 
 QString ErrorOf(const TDisplayMode& mode) {
   try {
@@ -60,16 +71,16 @@ TEST(DisplayTools, WithoutAnXServerNothingIsActiveAndNothingChanges) {
 TEST(DisplayTools, ScreenSaverIsSwitchedOffAndBackWithItsOwnTimeout) {
   if (!HasDisplay()) GTEST_SKIP() << "no X server";
   if (QStandardPaths::findExecutable(QStringLiteral("xset")).isEmpty()) GTEST_SKIP() << "xset missing";
-  x11state::SetSaverTimeout(321);
-  ASSERT_EQ(x11state::SaverTimeout(), 321);
+  Xset({"s", "321"});
+  ASSERT_EQ(SaverTimeout(), 321);
 
   EXPECT_TRUE(DisableScreenSaver());
-  EXPECT_EQ(x11state::SaverTimeout(), 0);
+  EXPECT_EQ(SaverTimeout(), 0);
   EXPECT_FALSE(DisableScreenSaver());  // already off: reported as not active
 
   EXPECT_TRUE(EnableScreenSaver());
-  EXPECT_EQ(x11state::SaverTimeout(), 321);
-  x11state::SetSaverTimeout(-1);
+  EXPECT_EQ(SaverTimeout(), 321);
+  Xset({"s", "default"});
 }
 
 TEST(DisplayTools, PowerPhasesWithoutDpmsReportNotActive) {
@@ -86,7 +97,7 @@ TEST(DisplayTools, ChangesTo800x600OnceAndRestores) {
   const auto before = platform::CurrentDisplaySettings();
   ASSERT_TRUE(before);
   if (before->Width <= 800 || before->Height <= 600) GTEST_SKIP() << "screen too small";
-  if (!x11state::Offer800x600()) GTEST_SKIP() << "xrandr missing";
+  if (!Offer800x600()) GTEST_SKIP() << "xrandr missing";
 
   ApplyScreenSettingsMode(0);
   ApplyScreenSettingsMode(2);

@@ -1,7 +1,6 @@
 #include "tests/support/x11_state.h"
 
 #include <QProcess>
-#include <QStandardPaths>
 #include <QStringList>
 
 namespace x11state {
@@ -27,15 +26,6 @@ int SaverTimeout() {
 
 void SetSaverTimeout(int seconds) {
   Run(QStringLiteral("xset"), {"s", seconds < 0 ? QStringLiteral("default") : QString::number(seconds)});
-}
-
-bool Offer800x600() {
-  if (QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty()) return false;
-  Xrandr({"--newmode", "800x600", "40.00", "800", "840", "968", "1056", "600", "601", "605", "628", "-HSync",
-          "+VSync"});
-  const QString output = Xrandr({"--query"}).section('\n', 1, 1).section(' ', 0, 0);  // first output's name
-  Xrandr({"--addmode", output, "800x600"});
-  return true;
 }
 
 void SetScreenSize(int width, int height) {
