@@ -1,6 +1,7 @@
 #include "framework/qs_JustOne.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QWidget>
 
@@ -8,6 +9,7 @@
 
 #include "platform/program_path.h"
 #include "platform/single_instance.h"
+#include "platform/window_activation.h"
 
 namespace {
 
@@ -45,11 +47,13 @@ void BringWindowForward(QWidget* window) {
   if (!window || window->isHidden()) return;
   if (window->isMinimized())
     window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  // A question the window asks stays in front of it and keeps the keyboard.
+  QWidget* front = window;
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) front = modal;
   window->raise();
-  window->activateWindow();
-  // A question the window asks stays in front of it.
-  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != window) {
-    modal->raise();
-    modal->activateWindow();
-  }
+  front->raise();
+  front->activateWindow();
+  // Qt asks with the time of the last input it saw, which the X server and
+  // window managers refuse once the user has gone elsewhere.
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) platform::ActivateTopLevelWindow(front->winId());
 }

@@ -250,10 +250,15 @@ TEST_F(EndToEnd, EscapeStoresOneMoreViewAndTheSecondReachedWhileASecondStartChan
   const QString other = QDir(fDir).filePath(QStringLiteral("other.avi"));
   ASSERT_TRUE(QFile::copy(fMovie, other));
   const QByteArray recordsBefore = testenv::ReadFile(MovieListPath());
+  const QString root = Tool(QStringLiteral("xdotool"), {"search", "--maxdepth", "0", ".*"}).value_or(QString()).trimmed();
+  ASSERT_TRUE(Xdotool({"windowfocus", "--sync", root}));  // the keyboard elsewhere
   auto second = Start({other});
   EXPECT_EQ(second->WaitForExit(), 0);
   EXPECT_TRUE(run->Running());
   EXPECT_EQ(testenv::ReadFile(MovieListPath()), recordsBefore);
+  // The running viewer came forward and has the keyboard.
+  EXPECT_TRUE(WaitFor([&] { return Tool(QStringLiteral("xdotool"), {"getwindowfocus"}).value_or(QString()).trimmed() == viewer; },
+                      kStepMs));
 
   ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
   EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
