@@ -44,13 +44,18 @@ void ListenForLaterInstances(std::function<QWidget*()> mainWindow) {
 void CloseInstanceMutex() { InstanceMutex.reset(); }
 
 void BringWindowForward(QWidget* window) {
-  if (!window || window->isHidden()) return;
-  if (window->isMinimized())
-    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-  // A question the window asks stays in front of it and keeps the keyboard.
-  QWidget* front = window;
-  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) front = modal;
-  window->raise();
+  // A question the program asks stays in front and keeps the keyboard, also
+  // when it is all there is to see (an error at start-up).
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && !modal->isVisible()) modal = nullptr;
+  if (window && !window->isHidden()) {
+    if (window->isMinimized())
+      window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->raise();
+  } else if (!modal) {
+    return;
+  }
+  QWidget* front = modal ? modal : window;
   front->raise();
   front->activateWindow();
   // Qt asks with the time of the last input it saw, which the X server and
