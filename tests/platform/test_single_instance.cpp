@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 
@@ -35,6 +36,19 @@ TEST(SingleInstance, ALaterClaimAsksTheHolderToComeForwardAndAnotherNameRunsBesi
   TSingleInstance renamed(QStringLiteral("reelbay"), dir);
   EXPECT_EQ(renamed.Claim(), TInstanceClaim::First);
   EXPECT_EQ(raised, 1);
+}
+
+TEST(SingleInstance, ALockHeldForHoursIsStillHeld) {
+  const QString dir = testenv::NewTempDir();
+  TSingleInstance first(QStringLiteral("cinvo"), dir);
+  ASSERT_EQ(first.Claim(), TInstanceClaim::First);
+  // A movie evening: the holder started long ago and still runs.
+  QFile lock(first.LockPath());
+  ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addSecs(-3 * 3600), QFileDevice::FileModificationTime));
+  lock.close();
+  TSingleInstance later(QStringLiteral("cinvo"), dir);
+  EXPECT_EQ(later.Claim(), TInstanceClaim::Running);
 }
 
 TEST(SingleInstance, TheEndOfARunFreesTheNameAndRemovesItsSocket) {
