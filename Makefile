@@ -6,11 +6,11 @@ PACKAGES := \
 	g++ cmake ninja-build pkg-config \
 	qt6-base-dev qt6-base-dev-tools libgl-dev \
 	libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev \
-	gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-tools \
+	gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-x \
 	libsimpleini-dev libjpeg-dev \
 	libx11-dev libxext-dev libxrandr-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	xvfb xauth x11-xserver-utils ffmpeg xdg-utils dbus-daemon \
+	xvfb xauth x11-xserver-utils xdotool ffmpeg xdg-utils dbus-daemon \
 	fonts-dejavu-core fonts-wine
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
