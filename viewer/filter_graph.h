@@ -277,6 +277,7 @@ class TFilterGraph : public QObject {
   void Log(const QString& line);
   void DrainEvents();
   GstMessage* NextEvent();
+  void QueueEvents(std::vector<GstMessage*> messages);
   void ClearEvents();
   bool TranslateMessage(GstMessage* message, long* code, intptr_t* param1, intptr_t* param2);
   void Dispatch(long code, intptr_t param1, intptr_t param2);

@@ -83,6 +83,8 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   GstState state = GST_STATE_NULL;
   gst_element_get_state(GST_ELEMENT(fGraph), &state, nullptr, 0);
 
+  // A renderer left unlinked by an earlier movie must not hold up cueing.
+  ParkUnlinkedRenderers(fGraph);
   gst_bin_add_many(GST_BIN(fGraph), source, decoder, nullptr);
   gst_element_link(source, decoder);
   {
@@ -130,6 +132,16 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   {
     std::lock_guard lock(fJobMutex);
     fRenderJob.reset();
+  }
+  {
+    std::lock_guard lock(job->mutex);
+    job->finishedEvents = true;
+    std::vector<GstMessage*> events;
+    events.swap(job->events);
+    if (Succeeded(hr))
+      QueueEvents(std::move(events));  // queued while held: before anything later
+    else
+      for (GstMessage* message : events) gst_message_unref(message);
   }
   CheckGraphResult(hr);
   fStopped = true;  // built and cued, not running
@@ -190,12 +202,12 @@ void TFilterGraph::UndoFailedRender(const TFilterList& before, bool hadMovie) {
     GstState state = GST_STATE_PAUSED;
     gst_element_get_state(GST_ELEMENT(fGraph), &state, nullptr, 0);
     gst_element_set_state(GST_ELEMENT(fGraph), state);
-    WaitForState(kSettleTimeout);
+    WaitForState(kQuickSettleTimeout);
     return;
   }
   // The graph goes back to its member filters, ready for the next file.
   gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_READY);
-  WaitForState(kSettleTimeout);
+  WaitForState(kQuickSettleTimeout);
   TFilterList filters(fGraph);
   for (int i = 0; i < filters.Count(); ++i) {
     TPinList pins(filters.Items(i));
@@ -203,6 +215,9 @@ void TFilterGraph::UndoFailedRender(const TFilterList& before, bool hadMovie) {
   }
   for (IMemberFilter* member : fMemberFilters) filters.Remove(member->GetFilterObject());
   for (int i = 0; i < filters.Count(); ++i) RemoveFilter(fGraph, filters.Items(i));
+  // Decoders going to READY unlink the members they fed without parking
+  // them; one left waiting would hold up the next movie's cueing.
+  ParkUnlinkedRenderers(fGraph);
   fClockChangePending = false;
   fStopped = true;
   ResetPositions();

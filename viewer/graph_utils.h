@@ -135,6 +135,9 @@ HRESULT RemoveFilter(GstPipeline* graph, GstElement* filter);
 // Parks a renderer or wakes it (locked state, SINK flag, state).
 void ParkRenderer(GstElement* filter, bool parked);
 bool IsParked(GstElement* filter);
+// Parks every renderer of the graph whose inputs are all unlinked, however
+// that happened (a decoder that took its output away unlinks silently).
+void ParkUnlinkedRenderers(GstPipeline* graph);
 
 // The per-process table of graphs registered for inspection.
 namespace RunningObjectTable {
