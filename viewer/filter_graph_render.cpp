@@ -5,6 +5,10 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <glib/gstdio.h>
+
+#include <cstdio>
+
 #include "viewer/filter_graph.h"
 #include "viewer/graph_internal.h"
 #include "viewer/graph_renderers.h"
@@ -31,6 +35,27 @@ QString CapsName(GstPad* pad) {
   if (caps) gst_caps_unref(caps);
   return name;
 }
+// A name on disk that is not valid text reaches us with replacement
+// characters, and opening that name fails. The one entry of its directory
+// that reads as the same text is the file meant; its bytes open it. Empty
+// when there is none or more than one.
+QByteArray UndecodableNameOnDisk(const QFileInfo& info) {
+  if (!info.fileName().contains(QChar::ReplacementCharacter)) return {};
+  const QByteArray directory = QFile::encodeName(info.absolutePath());
+  GDir* dir = g_dir_open(directory.constData(), 0, nullptr);
+  if (!dir) return {};
+  QByteArray found;
+  int matches = 0;
+  while (const gchar* entry = g_dir_read_name(dir)) {
+    if (QFile::decodeName(QByteArray(entry)) == info.fileName()) {
+      found = directory + '/' + entry;
+      ++matches;
+    }
+  }
+  g_dir_close(dir);
+  return matches == 1 ? found : QByteArray();
+}
+
 }  // namespace
 
 // ------------------------------------------------------------- rendering
@@ -42,9 +67,18 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
 
   // Plain file problems get their own codes before anything is built.
   const QFileInfo info(fileName);
-  if (!info.exists()) CheckGraphResult(E_FILE_NOT_FOUND);
-  if (info.isDir() || !info.isReadable()) CheckGraphResult(E_ACCESSDENIED);
-  if (info.size() == 0) CheckGraphResult(E_INVALID_FILE_FORMAT);
+  QByteArray location = QFile::encodeName(info.absoluteFilePath());
+  if (!info.exists()) {
+    if (!fileName.contains(QChar::ReplacementCharacter)) CheckGraphResult(E_FILE_NOT_FOUND);
+    location = UndecodableNameOnDisk(info);
+    if (location.isEmpty()) CheckGraphResult(E_INVALID_NAME);
+  }
+  if (g_file_test(location.constData(), G_FILE_TEST_IS_DIR)) CheckGraphResult(E_ACCESSDENIED);
+  FILE* readable = g_fopen(location.constData(), "rb");
+  if (!readable) CheckGraphResult(E_ACCESSDENIED);
+  const bool empty = std::fgetc(readable) == EOF;
+  std::fclose(readable);
+  if (empty) CheckGraphResult(E_INVALID_FILE_FORMAT);
 
   auto job = std::make_shared<RenderJob>();
   job->graph = this;
@@ -64,7 +98,7 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   }
   // The source is named after the file, the splitter-decoder after its role.
   gst_object_set_name(GST_OBJECT(source), info.absoluteFilePath().toUtf8().constData());
-  g_object_set(source, "location", QFile::encodeName(info.absoluteFilePath()).constData(), nullptr);
+  g_object_set(source, "location", location.constData(), nullptr);
   auto connect = [&](const char* signal, GCallback callback) {
     g_signal_connect_data(decoder, signal, callback, new std::shared_ptr<RenderJob>(job),
                           [](gpointer data, GClosure*) { delete static_cast<std::shared_ptr<RenderJob>*>(data); },

@@ -30,6 +30,7 @@ QString ErrorText(HRESULT hr) {
     case 0x80070057u: text = QStringLiteral("The parameter is incorrect"); break;
     case 0x80070005u: text = QStringLiteral("Access is denied: the file cannot be read"); break;
     case 0x80070002u: text = QStringLiteral("The system cannot find the file specified"); break;
+    case 0x8007007Bu: text = QStringLiteral("The file name cannot be read: it contains characters that are not valid text"); break;
     case 0x80040209u: text = QStringLiteral("The operation cannot be performed because the pins are not connected"); break;
     case 0x80040217u: text = QStringLiteral("No combination of intermediate filters could be found to make the connection"); break;
     case 0x80040218u: text = QStringLiteral("No combination of filters could be found to render the stream"); break;

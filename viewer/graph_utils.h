@@ -34,6 +34,8 @@ constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFFu);
 constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 constexpr HRESULT E_ACCESSDENIED = static_cast<HRESULT>(0x80070005u);
 constexpr HRESULT E_FILE_NOT_FOUND = static_cast<HRESULT>(0x80070002u);
+// The file's name on disk is not valid text and cannot be told apart.
+constexpr HRESULT E_INVALID_NAME = static_cast<HRESULT>(0x8007007Bu);
 constexpr HRESULT E_NOT_CONNECTED = static_cast<HRESULT>(0x80040209u);
 constexpr HRESULT E_CANNOT_CONNECT = static_cast<HRESULT>(0x80040217u);
 constexpr HRESULT E_CANNOT_RENDER = static_cast<HRESULT>(0x80040218u);
