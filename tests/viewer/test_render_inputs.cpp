@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <random>
+#include <vector>
 
 #include "tests/support/test_env.h"
 #include "tests/support/test_movies.h"
@@ -108,7 +109,16 @@ TEST_F(RenderInputs, ANameThatIsNotValidTextPlaysOrSaysItCannotBeRead) {
   // Names on disk are bytes; these are Latin-1, not UTF-8.
   const QByteArray dir = QFile::encodeName(testenv::NewTempDir("names"));
   const QByteArray movie = testenv::ReadFile(MovieFile(TMovieKind::MjpegPcm));
+  // Removed by hand: a directory clean-up cannot name them either.
+  std::vector<QByteArray> written;
+  struct TRemover {
+    std::vector<QByteArray>& paths;
+    ~TRemover() {
+      for (const QByteArray& path : paths) std::remove(path.constData());
+    }
+  } remover{written};
   auto write = [&](const QByteArray& name) {
+    written.push_back(dir + '/' + name);
     FILE* file = std::fopen((dir + '/' + name).constData(), "wb");
     ASSERT_NE(file, nullptr);
     ASSERT_EQ(std::fwrite(movie.constData(), 1, movie.size(), file), size_t(movie.size()));
