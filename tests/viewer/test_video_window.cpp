@@ -583,3 +583,33 @@ TEST(VideoWindowLifetime, AWindowDestroyedWhileFramesArriveLeavesThePlayingGraph
   EXPECT_TRUE(next.OverlayInUse());
   graph.SetActive(false);
 }
+
+TEST(VideoWindowLifetime, AMovieFailingLateLeavesTheWindowReadyForTheNextMovies) {
+  // Uncompressed RGB stored top-down fails late with this window, after its
+  // input was linked; undoing it, the decoder took its output away and
+  // left the window waiting as a renderer: emptying the graph took 5 s and
+  // the next movie timed out.
+  Rig rig;
+  graphtest::TRecordingListener listener;
+  rig.graph.AddListener(&listener);
+  try {
+    rig.graph.RenderMediaFile(testmovies::MovieFile(testmovies::TMovieKind::TopDownRgb));
+  } catch (const EDirectShowException&) {
+  }
+  QElapsedTimer timer;
+  timer.start();
+  rig.graph.EmptyGraph();
+  EXPECT_LT(timer.elapsed(), 2000);
+  EXPECT_TRUE(IsParked(rig.window.GetFilterObject()));
+
+  ASSERT_EQ(rig.graph.RenderMediaFile(testmovies::MovieFile(testmovies::TMovieKind::AudioOnly)), S_OK);
+  ASSERT_TRUE(rig.graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return listener.CountGraph(EC_COMPLETE) == 1; }));
+  rig.graph.EmptyGraph();
+  const quint64 before = rig.window.OwnRenderer()->FramesTaken();
+  ASSERT_EQ(rig.graph.RenderMediaFile(testmovies::MovieFile(testmovies::TMovieKind::MjpegPcm)), S_OK);
+  ASSERT_TRUE(rig.graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return listener.CountGraph(EC_COMPLETE) == 2; }));
+  EXPECT_GT(rig.window.OwnRenderer()->FramesTaken(), before + 10);
+  rig.graph.RemoveListener(&listener);
+}
