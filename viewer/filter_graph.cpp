@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include "viewer/graph_internal.h"
 #include "viewer/graph_renderers.h"
 
@@ -166,6 +168,21 @@ TFilterGraph::TFilterGraph(QObject* owner) : QObject(owner), fSeeking(this) {
 
 TFilterGraph::~TFilterGraph() {
   SetActive(false);
+  auto leave = [this](std::vector<TFilterGraph*>& graphs) {
+    graphs.erase(std::remove(graphs.begin(), graphs.end(), this), graphs.end());
+  };
+  for (IMemberFilter* member : fMemberFilters) leave(member->fJoinedGraphs);
+  for (IGraphListener* listener : fListeners) leave(listener->fJoinedGraphs);
+}
+
+IMemberFilter::~IMemberFilter() {
+  const std::vector<TFilterGraph*> graphs = fJoinedGraphs;
+  for (TFilterGraph* graph : graphs) graph->ForgetMemberFilter(this);
+}
+
+IGraphListener::~IGraphListener() {
+  const std::vector<TFilterGraph*> graphs = fJoinedGraphs;
+  for (TFilterGraph* graph : graphs) graph->RemoveListener(this);
 }
 
 void TFilterGraph::Loaded() {
@@ -241,6 +258,7 @@ void TFilterGraph::SendControl(int code, int value) {
 void TFilterGraph::AddMemberFilter(IMemberFilter* member) {
   if (!member || std::find(fMemberFilters.begin(), fMemberFilters.end(), member) != fMemberFilters.end()) return;
   fMemberFilters.push_back(member);
+  member->fJoinedGraphs.push_back(this);
   if (fActive) InsertMemberFilter(member);
 }
 
@@ -248,18 +266,43 @@ void TFilterGraph::RemoveMemberFilter(IMemberFilter* member) {
   auto it = std::find(fMemberFilters.begin(), fMemberFilters.end(), member);
   if (it == fMemberFilters.end()) return;
   fMemberFilters.erase(it);
+  std::erase(member->fJoinedGraphs, this);
   if (fActive) TakeOutMemberFilter(member);
   if (fMemberFilters.empty()) fMemberFilters.shrink_to_fit();
 }
 
+void TFilterGraph::ForgetMemberFilter(IMemberFilter* member) {
+  auto it = std::find(fMemberFilters.begin(), fMemberFilters.end(), member);
+  if (it != fMemberFilters.end()) fMemberFilters.erase(it);
+  std::erase(member->fJoinedGraphs, this);
+  for (auto inserted = fInsertedFilters.begin(); inserted != fInsertedFilters.end(); ++inserted) {
+    if (inserted->first != member) continue;
+    GstElement* filter = inserted->second;
+    fInsertedFilters.erase(inserted);
+    if (fGraph) RemoveFilter(fGraph, filter);
+    gst_object_unref(filter);
+    break;
+  }
+}
+
+GstElement* TFilterGraph::InsertedFilterOf(IMemberFilter* member) const {
+  for (const auto& [owner, filter] : fInsertedFilters)
+    if (owner == member) return filter;
+  return nullptr;
+}
+
 void TFilterGraph::AddListener(IGraphListener* listener) {
-  if (listener && std::find(fListeners.begin(), fListeners.end(), listener) == fListeners.end())
+  if (listener && std::find(fListeners.begin(), fListeners.end(), listener) == fListeners.end()) {
     fListeners.push_back(listener);
+    listener->fJoinedGraphs.push_back(this);
+  }
 }
 
 void TFilterGraph::RemoveListener(IGraphListener* listener) {
   auto it = std::find(fListeners.begin(), fListeners.end(), listener);
-  if (it != fListeners.end()) fListeners.erase(it);
+  if (it == fListeners.end()) return;
+  fListeners.erase(it);
+  std::erase(listener->fJoinedGraphs, this);
   if (fListeners.empty()) fListeners.shrink_to_fit();
 }
 
@@ -269,13 +312,19 @@ void TFilterGraph::InsertMemberFilter(IMemberFilter* member) {
   if (GstElement* filter = member->GetFilterObject()) {
     const HRESULT hr = AddFilter(fGraph, filter, name);
     Log(QStringLiteral("Add member filter \"%1\": %2").arg(name, ErrorText(hr)));
+    if (Succeeded(hr)) fInsertedFilters.emplace_back(member, GST_ELEMENT(gst_object_ref(filter)));
   }
   member->FilterNotify(1, 0);
 }
 
 void TFilterGraph::TakeOutMemberFilter(IMemberFilter* member) {
   member->FilterNotify(2, 0);
-  if (GstElement* filter = member->GetFilterObject()) RemoveFilter(fGraph, filter);
+  GstElement* filter = InsertedFilterOf(member);
+  if (filter) {
+    RemoveFilter(fGraph, filter);
+    std::erase_if(fInsertedFilters, [&](const auto& item) { return item.first == member; });
+    gst_object_unref(filter);
+  }
   member->FilterNotify(3, 0);
 }
 
@@ -401,8 +450,10 @@ bool TFilterGraph::Stop() {
   fPausePending = false;
   // Paused, not READY: READY would drop the decoded pads and with them the
   // duration and seeking; "stopped" is ours to report.
+  // A short wait only: a stalled movie never finishes pausing, and the
+  // user-interface thread must not hang on it. It settles on its own.
   GstStateChangeReturn r = gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_PAUSED);
-  if (r == GST_STATE_CHANGE_ASYNC) r = gst_element_get_state(GST_ELEMENT(fGraph), nullptr, nullptr, kSettleTimeout);
+  if (r == GST_STATE_CHANGE_ASYNC) r = gst_element_get_state(GST_ELEMENT(fGraph), nullptr, nullptr, kQuickSettleTimeout);
   fStopped = true;
   const HRESULT hr = CheckGraphResult(r == GST_STATE_CHANGE_FAILURE ? E_FAIL
                                       : r == GST_STATE_CHANGE_ASYNC ? S_FALSE
@@ -429,7 +480,8 @@ int32_t TFilterGraph::DurationMs() {
   if (!fGraph) return 0;
   int64_t duration = 0;
   fSeeking.GetDuration(&duration);
-  return static_cast<int32_t>(MediaTimeToMs(duration));
+  // A damaged file may claim weeks: clamped, never wrapped.
+  return static_cast<int32_t>(std::clamp<int64_t>(MediaTimeToMs(duration), 0, INT32_MAX));
 }
 
 HRESULT TFilterGraph::WaitForState(GstClockTime timeout) {
@@ -443,12 +495,16 @@ void TFilterGraph::DisconnectAllPins() {
   // Streaming must end before links are cut, or the sources report broken
   // links as stream errors.
   gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_READY);
-  WaitForState(kSettleTimeout);
+  WaitForState(kQuickSettleTimeout);
+  // Going to READY, decoders take their outputs away: the renderers they
+  // fed are unlinked without being parked.
+  ParkUnlinkedRenderers(fGraph);
   TFilterList filters(fGraph);
   for (int i = 0; i < filters.Count(); ++i) {
     TPinList pins(filters.Items(i));
     for (int j = 0; j < pins.Count(); ++j) CheckGraphResult(DisconnectPin(pins.Items(j)));
   }
+  ParkUnlinkedRenderers(fGraph);
 }
 
 void TFilterGraph::EmptyGraph() {
@@ -460,5 +516,8 @@ void TFilterGraph::EmptyGraph() {
   for (int i = 0; i < filters.Count(); ++i) CheckGraphResult(RemoveFilter(fGraph, filters.Items(i)));
   fClockChangePending = false;
   ResetPositions();
+  // What the emptied movie posted and nobody heard yet is not the next
+  // movie's (an end of stream would end it at once).
+  ClearEvents();
 }
 

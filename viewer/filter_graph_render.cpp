@@ -5,6 +5,10 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <glib/gstdio.h>
+
+#include <cstdio>
+
 #include "viewer/filter_graph.h"
 #include "viewer/graph_internal.h"
 #include "viewer/graph_renderers.h"
@@ -31,6 +35,27 @@ QString CapsName(GstPad* pad) {
   if (caps) gst_caps_unref(caps);
   return name;
 }
+// A name on disk that is not valid text reaches us with replacement
+// characters, and opening that name fails. The one entry of its directory
+// that reads as the same text is the file meant; its bytes open it. Empty
+// when there is none or more than one.
+QByteArray UndecodableNameOnDisk(const QFileInfo& info) {
+  if (!info.fileName().contains(QChar::ReplacementCharacter)) return {};
+  const QByteArray directory = QFile::encodeName(info.absolutePath());
+  GDir* dir = g_dir_open(directory.constData(), 0, nullptr);
+  if (!dir) return {};
+  QByteArray found;
+  int matches = 0;
+  while (const gchar* entry = g_dir_read_name(dir)) {
+    if (QFile::decodeName(QByteArray(entry)) == info.fileName()) {
+      found = directory + '/' + entry;
+      ++matches;
+    }
+  }
+  g_dir_close(dir);
+  return matches == 1 ? found : QByteArray();
+}
+
 }  // namespace
 
 // ------------------------------------------------------------- rendering
@@ -42,9 +67,18 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
 
   // Plain file problems get their own codes before anything is built.
   const QFileInfo info(fileName);
-  if (!info.exists()) CheckGraphResult(E_FILE_NOT_FOUND);
-  if (info.isDir() || !info.isReadable()) CheckGraphResult(E_ACCESSDENIED);
-  if (info.size() == 0) CheckGraphResult(E_INVALID_FILE_FORMAT);
+  QByteArray location = QFile::encodeName(info.absoluteFilePath());
+  if (!info.exists()) {
+    if (!fileName.contains(QChar::ReplacementCharacter)) CheckGraphResult(E_FILE_NOT_FOUND);
+    location = UndecodableNameOnDisk(info);
+    if (location.isEmpty()) CheckGraphResult(E_INVALID_NAME);
+  }
+  if (g_file_test(location.constData(), G_FILE_TEST_IS_DIR)) CheckGraphResult(E_ACCESSDENIED);
+  FILE* readable = g_fopen(location.constData(), "rb");
+  if (!readable) CheckGraphResult(E_ACCESSDENIED);
+  const bool empty = std::fgetc(readable) == EOF;
+  std::fclose(readable);
+  if (empty) CheckGraphResult(E_INVALID_FILE_FORMAT);
 
   auto job = std::make_shared<RenderJob>();
   job->graph = this;
@@ -64,7 +98,7 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   }
   // The source is named after the file, the splitter-decoder after its role.
   gst_object_set_name(GST_OBJECT(source), info.absoluteFilePath().toUtf8().constData());
-  g_object_set(source, "location", QFile::encodeName(info.absoluteFilePath()).constData(), nullptr);
+  g_object_set(source, "location", location.constData(), nullptr);
   auto connect = [&](const char* signal, GCallback callback) {
     g_signal_connect_data(decoder, signal, callback, new std::shared_ptr<RenderJob>(job),
                           [](gpointer data, GClosure*) { delete static_cast<std::shared_ptr<RenderJob>*>(data); },
@@ -83,6 +117,8 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   GstState state = GST_STATE_NULL;
   gst_element_get_state(GST_ELEMENT(fGraph), &state, nullptr, 0);
 
+  // A renderer left unlinked by an earlier movie must not hold up cueing.
+  ParkUnlinkedRenderers(fGraph);
   gst_bin_add_many(GST_BIN(fGraph), source, decoder, nullptr);
   gst_element_link(source, decoder);
   {
@@ -130,6 +166,16 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   {
     std::lock_guard lock(fJobMutex);
     fRenderJob.reset();
+  }
+  {
+    std::lock_guard lock(job->mutex);
+    job->finishedEvents = true;
+    std::vector<GstMessage*> events;
+    events.swap(job->events);
+    if (Succeeded(hr))
+      QueueEvents(std::move(events));  // queued while held: before anything later
+    else
+      for (GstMessage* message : events) gst_message_unref(message);
   }
   CheckGraphResult(hr);
   fStopped = true;  // built and cued, not running
@@ -190,12 +236,12 @@ void TFilterGraph::UndoFailedRender(const TFilterList& before, bool hadMovie) {
     GstState state = GST_STATE_PAUSED;
     gst_element_get_state(GST_ELEMENT(fGraph), &state, nullptr, 0);
     gst_element_set_state(GST_ELEMENT(fGraph), state);
-    WaitForState(kSettleTimeout);
+    WaitForState(kQuickSettleTimeout);
     return;
   }
   // The graph goes back to its member filters, ready for the next file.
   gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_READY);
-  WaitForState(kSettleTimeout);
+  WaitForState(kQuickSettleTimeout);
   TFilterList filters(fGraph);
   for (int i = 0; i < filters.Count(); ++i) {
     TPinList pins(filters.Items(i));
@@ -203,6 +249,9 @@ void TFilterGraph::UndoFailedRender(const TFilterList& before, bool hadMovie) {
   }
   for (IMemberFilter* member : fMemberFilters) filters.Remove(member->GetFilterObject());
   for (int i = 0; i < filters.Count(); ++i) RemoveFilter(fGraph, filters.Items(i));
+  // Decoders going to READY unlink the members they fed without parking
+  // them; one left waiting would hold up the next movie's cueing.
+  ParkUnlinkedRenderers(fGraph);
   fClockChangePending = false;
   fStopped = true;
   ResetPositions();

@@ -19,6 +19,8 @@ enum class TMovieKind {
   Truncated,          // the first 60 % of MjpegPcm
   HeaderOnly,         // the first 2 KB of MjpegPcm
   TextFile,           // a text file named .avi
+  TopDownRgb,         // uncompressed 24-bit RGB stored top-down, PCM sound
+  H264Mp3,            // 320x240 H.264 (libx264) with MP3 sound, 2 s
 };
 
 constexpr int kMovieSeconds = 2;

@@ -3,7 +3,10 @@
 // questions to the component.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QRegularExpression>
+
+#include <cstdio>
 
 #include "tests/support/test_env.h"
 #include "tests/support/test_movies.h"
@@ -96,6 +99,39 @@ TEST_F(RenderInputs, TruncatedMoviePlaysWhatIsThereAndEnds) {
   graph.SetOnGraphErrorAbort([&](QObject*, HRESULT) { ++errors; });
   ASSERT_TRUE(graph.Play());
   ASSERT_TRUE(WaitFor([&] { return completed + errors > 0; }));
+  ExpectGraphStillUsable();
+}
+
+TEST_F(RenderInputs, ANameThatIsNotValidTextPlaysOrSaysItCannotBeRead) {
+  // Names on disk are bytes; these are Latin-1, not UTF-8.
+  const QByteArray dir = QFile::encodeName(testenv::NewTempDir("names"));
+  const QByteArray movie = testenv::ReadFile(MovieFile(TMovieKind::MjpegPcm));
+  auto write = [&](const QByteArray& name) {
+    FILE* file = std::fopen((dir + '/' + name).constData(), "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(movie.constData(), 1, movie.size(), file), size_t(movie.size()));
+    std::fclose(file);
+  };
+  write("caf\xe9 au lait.avi");
+  // The name as the program receives it (from the command line or a
+  // directory listing): the unreadable byte is a replacement character.
+  const QString name = QFile::decodeName(dir + "/caf\xe9 au lait.avi");
+  ASSERT_TRUE(name.contains(QChar::ReplacementCharacter));
+  ASSERT_EQ(graph.RenderMediaFile(name), S_OK);
+  int completed = 0;
+  graph.SetOnGraphComplete([&](QObject*, HRESULT, GstElement*) { ++completed; });
+  ASSERT_TRUE(graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return completed == 1; }));
+  graph.SetOnGraphComplete(nullptr);
+  graph.EmptyGraph();
+
+  // Two names that read the same cannot be told apart: said so, not "not found".
+  write("ni\xf1o.avi");
+  write("ni\xf3o.avi");
+  QString message;
+  EXPECT_EQ(FailureOf(QFile::decodeName(dir + "/ni\xf1o.avi"), &message), E_INVALID_NAME);
+  EXPECT_TRUE(message.contains("name cannot be read")) << message.toStdString();
+  EXPECT_EQ(FailureOf(QFile::decodeName(dir + "/gone\xe9.avi")), E_INVALID_NAME);
   ExpectGraphStillUsable();
 }
 
