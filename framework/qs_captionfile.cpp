@@ -3,8 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
+
+#include "platform/atomic_write.h"
 
 bool ReadCaptionFile(const QString& path, QStringList& lines, QString& error) {
   QFile file(path);
@@ -17,10 +18,16 @@ bool ReadCaptionFile(const QString& path, QStringList& lines, QString& error) {
     error = file.errorString();
     return false;
   }
+  // Editors that add a byte-order mark to a file that has one stack them;
+  // none of them belongs to the first key.
+  QByteArrayView bytes(data);
+  while (bytes.startsWith("\xEF\xBB\xBF")) bytes = bytes.sliced(3);
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QString text = utf8.decode(data);
-  if (utf8.hasError()) text = QString::fromLatin1(data);  // an older 8-bit file
-  if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+  QString text = utf8.decode(bytes);
+  if (utf8.hasError()) text = QString::fromLatin1(bytes);  // an older 8-bit file
+  qsizetype marks = 0;
+  while (marks < text.size() && text[marks] == QChar(0xFEFF)) ++marks;
+  text.remove(0, marks);
   static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
   lines = text.split(breaks);
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();  // the final line break
@@ -33,7 +40,11 @@ void WriteCaptionFile(const QString& path, const QStringList& lines) {
     data += line.toUtf8();
     data += "\r\n";
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-    throw EInOutError(QStringLiteral("The language file \"%1\" cannot be written: %2").arg(path, file.errorString()));
+  const platform::TWriteResult written = platform::ReplaceFileContents(path, data);
+  if (written.Failure == platform::TWriteFailure::DiskFull)
+    throw EInOutError(QStringLiteral("There is not enough space on the disk to write the language file \"%1\". "
+                                     "The previous file was kept.")
+                          .arg(path));
+  if (!written.Ok())
+    throw EInOutError(QStringLiteral("The language file \"%1\" cannot be written: %2").arg(path, written.Error));
 }
