@@ -287,6 +287,7 @@ class TFilterGraph : public QObject {
   void ResetPositions();
   HRESULT Seek(double rate, bool setCurrent, int64_t current, bool setStop, int64_t stop);
   HRESULT WaitForRender(RenderJob* job);
+  static bool StoppedBeforeAnyStream(RenderJob* job);
   void UndoFailedRender(const TFilterList& before, bool hadMovie);
 
   // Streaming-thread side of rendering.

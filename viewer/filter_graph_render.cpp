@@ -26,6 +26,12 @@ bool IsBuilderFilter(GstElement* element) {
          k.contains(QLatin1String("Parser")) || k.contains(QLatin1String("Depayload"));
 }
 
+bool IsDemuxer(GstElement* element) {
+  GstElementFactory* factory = gst_element_get_factory(element);
+  const char* klass = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+  return klass && QString::fromUtf8(klass).contains(QLatin1String("Demux"));
+}
+
 QString CapsName(GstPad* pad) {
   GstCaps* caps = gst_pad_get_current_caps(pad);
   if (!caps) caps = gst_pad_query_caps(pad, nullptr);
@@ -215,8 +221,35 @@ HRESULT TFilterGraph::WaitForRender(RenderJob* job) {
       std::lock_guard lock(job->mutex);
       return job->error != S_OK ? job->error : E_FAIL;
     }
+    if (StoppedBeforeAnyStream(job)) return E_INVALID_FILE_FORMAT;
     if (std::chrono::steady_clock::now() > deadline) return E_TIMEOUT;
   }
+}
+
+bool TFilterGraph::StoppedBeforeAnyStream(RenderJob* job) {
+  // A splitter that gives up on a damaged header while the decoder is still
+  // trying it out has its error swallowed by the decoder: its streaming
+  // thread stops with no stream found, and cueing would wait for ever.
+  std::vector<GstElement*> demuxers;
+  {
+    std::lock_guard lock(job->mutex);
+    for (GstElement* demuxer : job->demuxers) demuxers.push_back(GST_ELEMENT(gst_object_ref(demuxer)));
+  }
+  bool stopped = false;
+  for (GstElement* demuxer : demuxers) {
+    if (!stopped && demuxer->numsrcpads == 0) {
+      TPinList pins(demuxer);
+      for (int i = 0; i < pins.Count(); ++i) {
+        GstPad* pad = pins.Items(i);
+        if (GST_PAD_IS_SINK(pad) && GST_PAD_MODE(pad) == GST_PAD_MODE_PULL &&
+            gst_pad_get_task_state(pad) == GST_TASK_PAUSED)
+          stopped = true;
+      }
+    }
+    gst_object_unref(demuxer);
+  }
+  if (stopped) job->AddLog(QStringLiteral("The splitter stopped before it found any stream"));
+  return stopped;
 }
 
 void TFilterGraph::UndoFailedRender(const TFilterList& before, bool hadMovie) {
@@ -343,6 +376,10 @@ void TFilterGraph::OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointe
     }
   });
   job->AddLog(QStringLiteral("Created %1 (%2)").arg(FilterName(element), classID));
+  if (IsDemuxer(element)) {
+    std::lock_guard lock(job->mutex);
+    job->demuxers.push_back(GST_ELEMENT(gst_object_ref(element)));
+  }
   if (!accept) {
     std::lock_guard lock(job->mutex);
     job->refused = true;

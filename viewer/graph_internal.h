@@ -58,6 +58,7 @@ struct TFilterGraph::RenderJob {
   bool refused = false;
   std::deque<std::function<void()>> calls;
   std::vector<GstElement*> created;  // renderers added by this rendering
+  std::vector<GstElement*> demuxers;  // splitters the decoder made (referenced)
   QStringList log;
   // Bus messages of the rendering: graph events once it succeeded, dropped
   // when it failed.
@@ -67,6 +68,7 @@ struct TFilterGraph::RenderJob {
   ~RenderJob() {
     for (GstElement* e : members) gst_object_unref(e);
     for (GstElement* e : created) gst_object_unref(e);
+    for (GstElement* e : demuxers) gst_object_unref(e);
     for (GstMessage* m : events) gst_message_unref(m);
   }
   void AddLog(const QString& line) {
