@@ -35,6 +35,8 @@ GstPadProbeReturn TFilterGraph::OnVideoCaps(GstPad* pad, GstPadProbeInfo* info, 
   return GST_PAD_PROBE_OK;
 }
 
+// A message this handler drops is its own: the bus hands over its reference
+// and does not release it.
 GstBusSyncReply TFilterGraph::BusSyncHandler(GstBus*, GstMessage* message, gpointer data) {
   auto* self = static_cast<TFilterGraph*>(data);
   std::shared_ptr<RenderJob> job;
@@ -60,6 +62,7 @@ GstBusSyncReply TFilterGraph::BusSyncHandler(GstBus*, GstMessage* message, gpoin
       }
       if (error) g_error_free(error);
       g_free(debug);
+      gst_message_unref(message);
       return GST_BUS_DROP;
     }
     std::lock_guard lock(job->mutex);
@@ -70,7 +73,7 @@ GstBusSyncReply TFilterGraph::BusSyncHandler(GstBus*, GstMessage* message, gpoin
     // Kept with the rendering until it is known whether it succeeded:
     // nothing of a failed one may reach the listeners.
     if (!job->finishedEvents) {
-      job->events.push_back(gst_message_ref(message));
+      job->events.push_back(message);
       return GST_BUS_DROP;
     }
   }
@@ -78,7 +81,7 @@ GstBusSyncReply TFilterGraph::BusSyncHandler(GstBus*, GstMessage* message, gpoin
   bool notify = false;
   {
     std::lock_guard lock(self->fEventMutex);
-    self->fEvents.push_back(gst_message_ref(message));
+    self->fEvents.push_back(message);
     notify = !self->fNotifyPending;
     self->fNotifyPending = true;
   }

@@ -65,6 +65,19 @@ TEST_F(FilterGraph, ActivatingTwiceBuildsOneGraphAndTellsListenersOnce) {
   EXPECT_EQ(graph.DurationMs(), 0);
 }
 
+TEST_F(FilterGraph, BusMessagesAreReleasedOnceHandled) {
+  // The bus hands the graph its reference to each message; one kept after
+  // handling would hold its sender, and through it a whole graph, forever.
+  TFilterGraph graph;
+  graph.SetActive(true);
+  GstMessage* message =
+      gst_message_new_application(GST_OBJECT(graph.Graph()), gst_structure_new_empty("cinvo-test-unknown"));
+  gst_message_ref(message);  // the test's own, to watch the count
+  gst_element_post_message(GST_ELEMENT(graph.Graph()), message);
+  EXPECT_TRUE(WaitFor([&] { return GST_MINI_OBJECT_REFCOUNT_VALUE(message) == 1; }));
+  gst_message_unref(message);
+}
+
 TEST_F(FilterGraph, GraphKindsThatDoNotExistHereFailInsteadOfPretending) {
   TFilterGraph graph;
   graph.SetActive(true);
