@@ -1,4 +1,5 @@
 // Start-up of Cinvo.
+#include "app/pk_fmain.h"
 #include "app/pk_param.h"
 #include "app/pk_str.h"
 #include "assets/qs_Assets.h"
@@ -18,7 +19,12 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   try {
     Parameters().Load();
-    // The windows of the program join here as they are built.
+    {
+      // Library mode: the main window lists the movies until it closes.
+      TFrmShowcase window;
+      window.show();
+      exitCode = app.exec();
+    }
     Parameters().Save();
   } catch (const std::exception& e) {
     ShowErrorMessage(QString::fromUtf8(e.what()));

@@ -118,6 +118,11 @@ bool Make(TMovieKind kind, const QString& path) {
       return RunPipeline(Mux(path) + Video("m") + Audio("m", 440) + Audio("m", 1760));
     case TMovieKind::VideoOnly:
       return RunPipeline(Mux(path) + Video("m"));
+    case TMovieKind::TwoHours:
+      // Long but cheap: one tiny frame a second.
+      return RunPipeline(Mux(path) +
+                         QStringLiteral("videotestsrc num-buffers=7200 pattern=black ! "
+                                        "video/x-raw,width=16,height=16,framerate=1/1 ! jpegenc ! m."));
     case TMovieKind::AudioOnly:
       return RunPipeline(Mux(path) + Audio("m", 440));
     case TMovieKind::Mpeg4Mp3:

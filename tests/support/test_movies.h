@@ -19,6 +19,7 @@ enum class TMovieKind {
   Truncated,          // the first 60 % of MjpegPcm
   HeaderOnly,         // the first 2 KB of MjpegPcm
   TextFile,           // a text file named .avi
+  TwoHours,           // 16x16 MJPEG at 1 fps, 7200 s, no sound
 };
 
 constexpr int kMovieSeconds = 2;
