@@ -6,6 +6,9 @@
 #include "framework/qs_tools.h"
 #include "platform/display_settings.h"
 #include "platform/screen_saving.h"
+#include "tests/support/display_modes.h"
+
+using testenv::Offer800x600;
 
 namespace {
 
@@ -32,21 +35,6 @@ QString ErrorOf(const TDisplayMode& mode) {
     return e.Message();
   }
   return QStringLiteral("<no error>");
-}
-
-// Makes 800 x 600 available on the screen output (an Xvfb screen has only
-// its own size until a mode is added).
-bool Offer800x600() {
-  if (QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty()) return false;
-  QProcess::execute(QStringLiteral("xrandr"), {"--newmode", "800x600", "40.00", "800", "840", "968", "1056", "600",
-                                               "601", "605", "628", "-HSync", "+VSync"});
-  QProcess query;
-  query.start(QStringLiteral("xrandr"), {"--query"});
-  query.waitForFinished();
-  const QString out = QString::fromLocal8Bit(query.readAllStandardOutput());
-  const QString output = out.section('\n', 1, 1).section(' ', 0, 0);  // first output's name
-  QProcess::execute(QStringLiteral("xrandr"), {"--addmode", output, "800x600"});
-  return true;
 }
 
 }  // namespace

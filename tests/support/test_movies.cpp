@@ -141,6 +141,27 @@ bool Make(TMovieKind kind, const QString& path) {
       const QString whole = MovieFile(TMovieKind::MjpegPcm);
       return !whole.isEmpty() && CopyPart(whole, path, 2048);
     }
+    case TMovieKind::LongVideoOnly:
+      // A long movie made cheaply: a tiny picture once a second.
+      return RunPipeline(Mux(path) + QStringLiteral(
+                                         "videotestsrc num-buffers=%1 pattern=ball ! video/x-raw,width=32,height=24,"
+                                         "framerate=1/1 ! jpegenc ! m.")
+                                         .arg(kLongMovieSeconds));
+    case TMovieKind::TwoAudioLong: {
+      const QString video =
+          QStringLiteral("videotestsrc num-buffers=%1 pattern=ball ! video/x-raw,width=64,height=48,framerate=5/1 "
+                         "! jpegenc ! m.")
+              .arg(5 * kTwoAudioLongSeconds);
+      // 2205 samples at 22050 Hz: 10 buffers a second.
+      auto audio = [](int frequency) {
+        return QStringLiteral(
+                   " audiotestsrc num-buffers=%1 samplesperbuffer=2205 freq=%2 ! audio/x-raw,format=S16LE,"
+                   "rate=22050,channels=1 ! m.")
+            .arg(10 * kTwoAudioLongSeconds)
+            .arg(frequency);
+      };
+      return RunPipeline(Mux(path) + video + audio(440) + audio(1760));
+    }
     case TMovieKind::TextFile: {
       QFile file(path);
       return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&

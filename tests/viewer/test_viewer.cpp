@@ -1,0 +1,463 @@
+// The viewer window on real movies: resuming and storing where viewing
+// stopped, "Go to" and the keys, the display sizes, the audio stream choice
+// as heard by the sound output, and the screen given back on every close
+// and at once after a movie that cannot be played.
+#include <gtest/gtest.h>
+
+#include <gst/audio/audio.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QMenu>
+#include <QTest>
+
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <mutex>
+
+#include "app/pk_param.h"
+#include "app/pk_str.h"
+#include "controls/qs_Buttons.h"
+#include "controls/qs_Component.h"
+#include "framework/qs_prompts.h"
+#include "framework/qs_tools.h"
+#include "platform/display_settings.h"
+#include "platform/screen_saving.h"
+#include "tests/support/display_modes.h"
+#include "tests/support/framework_fixture.h"
+#include "tests/support/test_movies.h"
+#include "tests/viewer/graph_test_helpers.h"
+#include "tests/viewer/video_test_helpers.h"
+#include "viewer/filter_graph.h"
+#include "viewer/graph_renderers.h"
+#include "viewer/pk_fViewer.h"
+#include "viewer/track_bar.h"
+#include "viewer/video_renderer.h"
+#include "viewer/video_window.h"
+
+using graphtest::WaitFor;
+using testmovies::MovieFile;
+using testmovies::TMovieKind;
+
+namespace {
+
+constexpr int64_t kSecond = 10000000;
+
+double Seconds(TFrmViewer& viewer) {
+  int64_t current = 0;
+  viewer.FilterGraph->MediaSeeking()->GetCurrentPosition(&current);
+  return double(current) / kSecond;
+}
+
+void SeekTo(TFrmViewer& viewer, int64_t time) {
+  viewer.FilterGraph->MediaSeeking()->SetPositions(&time, AM_SEEKING_AbsolutePositioning, nullptr,
+                                                   AM_SEEKING_NoPositioning);
+}
+
+// Counts the graph's clock-changed reports: the resume follows each one.
+class ClockWatch : public IGraphListener {
+ public:
+  void HandleGraphEvent(long code, intptr_t, intptr_t) override { changes += code == EC_CLOCK_CHANGED; }
+  void HandleControlEvent(int, int) override {}
+  int changes = 0;
+};
+
+// Opens the movie and lets the run settle: the first clock change and the
+// resume it brings have been handled.
+void OpenAndSettle(TFrmViewer& viewer, const QString& file, const TMovieData* record) {
+  ClockWatch watch;
+  viewer.FilterGraph->AddListener(&watch);
+  viewer.OpenMovie(file, record);
+  EXPECT_TRUE(WaitFor([&] { return watch.changes > 0; }));
+  viewer.FilterGraph->RemoveListener(&watch);
+  testenv::DrainEvents();
+}
+
+// Listens to what reaches the sound output of each audio renderer of the
+// graph, in the graph's enumeration order: samples and upward zero
+// crossings of the first channel.
+class ToneProbe {
+ public:
+  explicit ToneProbe(TFilterGraph* graph) {
+    TFilterList filters(graph->Graph());
+    for (int i = 0; i < filters.Count(); ++i) {
+      if (!IsAudioRenderer(filters.Items(i))) continue;
+      auto ear = std::make_unique<Ear>();
+      GstIterator* sinks = gst_bin_iterate_sinks(GST_BIN(filters.Items(i)));
+      GValue item = G_VALUE_INIT;
+      if (gst_iterator_next(sinks, &item) == GST_ITERATOR_OK) {
+        auto* sink = GST_ELEMENT(g_value_get_object(&item));
+        ear->pad = gst_element_get_static_pad(sink, "sink");
+        ear->probe = gst_pad_add_probe(ear->pad, GST_PAD_PROBE_TYPE_BUFFER, &Ear::OnBuffer, ear.get(), nullptr);
+        g_value_unset(&item);
+      }
+      gst_iterator_free(sinks);
+      ears_.push_back(std::move(ear));
+    }
+  }
+  ~ToneProbe() {
+    for (auto& ear : ears_)
+      if (ear->pad) {
+        gst_pad_remove_probe(ear->pad, ear->probe);
+        gst_object_unref(ear->pad);
+      }
+  }
+  int Count() const { return int(ears_.size()); }
+  double SecondsHeard(int i) const {
+    std::lock_guard<std::mutex> lock(ears_[i]->mutex);
+    return ears_[i]->rate ? double(ears_[i]->frames) / ears_[i]->rate : 0;
+  }
+  double Frequency(int i) const {
+    std::lock_guard<std::mutex> lock(ears_[i]->mutex);
+    return ears_[i]->frames ? ears_[i]->crossings * double(ears_[i]->rate) / ears_[i]->frames : 0;
+  }
+
+ private:
+  struct Ear {
+    GstPad* pad = nullptr;
+    gulong probe = 0;
+    mutable std::mutex mutex;
+    qint64 frames = 0, crossings = 0;
+    int rate = 0;
+    double last = 0;
+
+    static GstPadProbeReturn OnBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
+      auto* ear = static_cast<Ear*>(self);
+      GstCaps* caps = gst_pad_get_current_caps(pad);
+      GstAudioInfo format;
+      const bool known = caps && gst_audio_info_from_caps(&format, caps);
+      if (caps) gst_caps_unref(caps);
+      if (!known) return GST_PAD_PROBE_OK;
+      GstMapInfo map;
+      GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+      if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_PAD_PROBE_OK;
+      const int channels = GST_AUDIO_INFO_CHANNELS(&format);
+      const int stride = GST_AUDIO_INFO_BPF(&format);
+      const qint64 frames = stride ? qint64(map.size) / stride : 0;
+      std::lock_guard<std::mutex> lock(ear->mutex);
+      ear->rate = GST_AUDIO_INFO_RATE(&format);
+      for (qint64 f = 0; f < frames; ++f) {
+        double v = 0;
+        if (GST_AUDIO_INFO_FORMAT(&format) == GST_AUDIO_FORMAT_S16)
+          v = reinterpret_cast<const gint16*>(map.data)[f * channels];
+        else if (GST_AUDIO_INFO_FORMAT(&format) == GST_AUDIO_FORMAT_F32)
+          v = reinterpret_cast<const float*>(map.data)[f * channels];
+        if (ear->last < 0 && v >= 0) ++ear->crossings;
+        ear->last = v;
+      }
+      ear->frames += frames;
+      gst_buffer_unmap(buffer, &map);
+      return GST_PAD_PROBE_OK;
+    }
+  };
+  std::vector<std::unique_ptr<Ear>> ears_;
+};
+
+class ViewerTest : public FrameworkTest {
+ protected:
+  void SetUp() override {
+    FrameworkTest::SetUp();
+    InitializeLauncherStrings();
+    Parameters().Load();
+    // The sound output keeps time, so positions follow the clock.
+    qputenv("CINVO_AUDIO_SINK", "fakesink sync=true");
+  }
+  void TearDown() override {
+    SetInputQuery({});
+    ReleaseParameters();
+    FrameworkTest::TearDown();
+  }
+  // Records every call of the library window's position handler.
+  void Watch(TFrmViewer& viewer) {
+    viewer.SetOnUpdateMoviePosition([this](TMovieData& movie) {
+      handed.push_back({movie.FileName, movie.ViewPosition});
+    });
+  }
+  std::vector<std::pair<QString, int64_t>> handed;
+};
+
+}  // namespace
+
+TEST_F(ViewerTest, ResumesBeforeTheStoredPointAndStoresTheSecondReachedOnClose) {
+  const QString file = MovieFile(TMovieKind::LongVideoOnly);
+  ASSERT_FALSE(file.isEmpty());
+  // The record may name another file than the one played (a CD movie's copy).
+  TMovieData record(QStringLiteral("/cd/Long Movie.avi"), false);
+  record.ViewPosition = 600;
+  TFrmViewer viewer;
+  EXPECT_EQ(FrmViewer, &viewer);
+  Watch(viewer);
+
+  OpenAndSettle(viewer, file, &record);
+  EXPECT_TRUE(viewer.isVisible());
+  EXPECT_EQ(viewer.windowTitle(), QFileInfo(file).completeBaseName());
+  EXPECT_EQ(viewer._lbDuration->Caption(), QStringLiteral("1:40:00"));
+  EXPECT_EQ(viewer._lbStatus->Caption(), QStringLiteral("PLAY"));
+  EXPECT_FALSE(viewer.ToolbarVisible());
+  // 600 s resumes at 9:45.
+  EXPECT_TRUE(WaitFor([&] { return Seconds(viewer) >= 585; }));
+  EXPECT_LT(Seconds(viewer), 590);
+
+  // Paused at 1:02:03.9: the close stores 3723, truncated.
+  viewer._sbPause->Click();
+  EXPECT_EQ(viewer._lbStatus->Caption(), QStringLiteral("PAUSE"));
+  SeekTo(viewer, 37239000000);
+  EXPECT_NEAR(Seconds(viewer), 3723.9, 0.01);
+  viewer._sbClose->Click();
+  EXPECT_FALSE(viewer.isVisible());
+  EXPECT_FALSE(viewer.FilterGraph->Active());
+  EXPECT_EQ(viewer.CurrentMovie().ViewPosition, 3723);
+  ASSERT_EQ(handed.size(), 1u);
+  EXPECT_EQ(handed[0].first, record.FileName);
+  EXPECT_EQ(handed[0].second, 3723);
+  EXPECT_EQ(Contexte->ReadInteger(QStringLiteral("ViewMode"), -1), 2);
+  // Closing a hidden viewer again does nothing.
+  viewer.close();
+  EXPECT_EQ(handed.size(), 1u);
+
+  // The same window plays the next movie; a point in the last tenth means
+  // the beginning. Escape closes.
+  record.ViewPosition = 5900;
+  OpenAndSettle(viewer, file, &record);
+  EXPECT_TRUE(viewer.isVisible());
+  EXPECT_TRUE(WaitFor([&] { return Seconds(viewer) > 0; }));
+  EXPECT_LT(Seconds(viewer), 10);
+  QApplication::setActiveWindow(&viewer);
+  QTest::keyClick(&viewer, Qt::Key_Escape);
+  EXPECT_FALSE(viewer.isVisible());
+  ASSERT_EQ(handed.size(), 2u);
+  EXPECT_LT(handed[1].second, 10);
+}
+
+TEST_F(ViewerTest, GoToReadsItsAnswerAndTheKeysMoveAndPause) {
+  EXPECT_EQ(TFrmViewer::GoToSeconds(QStringLiteral("12")), 720);
+  EXPECT_EQ(TFrmViewer::GoToSeconds(QStringLiteral("1:30")), 90);
+  EXPECT_EQ(TFrmViewer::GoToSeconds(QStringLiteral("0:90")), 90);
+  EXPECT_EQ(TFrmViewer::GoToSeconds(QStringLiteral("1:2:3")), 60);
+  EXPECT_EQ(TFrmViewer::GoToSeconds(QStringLiteral("1:xx")), 60);
+  EXPECT_EQ(TFrmViewer::GoToSeconds(QStringLiteral("abc")), 0);
+
+  const QString file = MovieFile(TMovieKind::LongVideoOnly);
+  ASSERT_FALSE(file.isEmpty());
+  TFrmViewer viewer;
+  Watch(viewer);
+  OpenAndSettle(viewer, file, nullptr);
+  viewer.cmPause->trigger();
+
+  QString answer;
+  bool confirm = true;
+  QStringList asked;
+  SetInputQuery([&](const QString& caption, const QString& prompt, QString& value) {
+    asked << caption + QLatin1Char('|') + prompt + QLatin1Char('|') + value;
+    value = answer;
+    return confirm;
+  });
+  auto goTo = [&](const QString& text) {
+    answer = text;
+    viewer.cmGoTo->trigger();
+    return Seconds(viewer);
+  };
+  EXPECT_NEAR(goTo(QStringLiteral("12")), 720, 0.5);
+  EXPECT_EQ(asked.value(0), QStringLiteral("Go to position|mm:ss|"));
+  EXPECT_NEAR(goTo(QStringLiteral("1:30")), 90, 0.5);
+  EXPECT_NEAR(goTo(QStringLiteral("5")), 300, 0.5);
+  // Nothing happens for an empty answer, a cancel, or a point in the last
+  // hundredth (5940 s on) or past the end.
+  EXPECT_NEAR(goTo(QString()), 300, 0.5);
+  confirm = false;
+  EXPECT_NEAR(goTo(QStringLiteral("12")), 300, 0.5);
+  confirm = true;
+  EXPECT_NEAR(goTo(QStringLiteral("99:30")), 300, 0.5);
+  EXPECT_NEAR(goTo(QStringLiteral("200")), 300, 0.5);
+  EXPECT_NEAR(goTo(QStringLiteral("0:90")), 90, 0.5);
+  EXPECT_NEAR(goTo(QStringLiteral("1:2:3")), 60, 0.5);
+  EXPECT_NEAR(goTo(QStringLiteral("abc")), 0, 0.5);
+  // The position label's double-click asks too.
+  answer = QStringLiteral("2");
+  QTest::mouseDClick(viewer._lbPosition, Qt::LeftButton);
+  EXPECT_NEAR(Seconds(viewer), 120, 0.5);
+
+  // Keys: Right and Left move 10 s, Space plays and pauses, Enter toggles
+  // the toolbar (and with it the cursor's hiding).
+  QApplication::setActiveWindow(&viewer);
+  QTest::keyClick(&viewer, Qt::Key_Right);
+  EXPECT_NEAR(Seconds(viewer), 130, 0.5);
+  QTest::keyClick(&viewer, Qt::Key_Left);
+  QTest::keyClick(&viewer, Qt::Key_Left);
+  EXPECT_NEAR(Seconds(viewer), 110, 0.5);
+  EXPECT_TRUE(WaitFor([&] { return viewer._lbPosition->Caption() == QStringLiteral("1:50"); }));
+  QTest::keyClick(&viewer, Qt::Key_Space);
+  EXPECT_EQ(viewer._lbStatus->Caption(), QStringLiteral("PLAY"));
+  EXPECT_TRUE(WaitFor([&] { return viewer.FilterGraph->GraphState() == 3; }));
+  QTest::keyClick(&viewer, Qt::Key_Space);
+  EXPECT_EQ(viewer._lbStatus->Caption(), QStringLiteral("PAUSE"));
+  QTest::keyClick(&viewer, Qt::Key_Return);
+  EXPECT_TRUE(viewer.ToolbarVisible());
+  EXPECT_TRUE(viewer.cmToolbar->isChecked());
+  EXPECT_EQ(viewer.DSVideoWindow->AutoHideCursor(), 0);
+  viewer._sbFullScreen->Click();
+  EXPECT_FALSE(viewer.ToolbarVisible());
+  EXPECT_FALSE(viewer.cmToolbar->isChecked());
+  EXPECT_EQ(viewer.DSVideoWindow->AutoHideCursor(), 200);
+
+  // The popup menu's Close: paused, the position is still stored.
+  const double reached = Seconds(viewer);
+  viewer.cmClose->trigger();
+  EXPECT_FALSE(viewer.isVisible());
+  ASSERT_EQ(handed.size(), 1u);
+  EXPECT_EQ(handed[0].second, int64_t(reached));
+}
+
+TEST_F(ViewerTest, DisplaySizesPlaceThePictureAndCropWideMoviesToSixteenByNine) {
+  const QString standard = videotest::PlainMovie(QStringLiteral("standard"), 640, 480, QStringLiteral("pattern=smpte"));
+  const QString wide = videotest::PlainMovie(QStringLiteral("wide"), 640, 272, QStringLiteral("pattern=smpte"));
+  ASSERT_FALSE(standard.isEmpty());
+  ASSERT_FALSE(wide.isEmpty());
+  auto viewer = std::make_unique<TFrmViewer>();
+  EXPECT_EQ(viewer->ViewMode(), 2);  // nothing stored yet
+
+  // A picture not wider than 16:9 is shown as Normal, with "16 / 9" checked.
+  OpenAndSettle(*viewer, standard, nullptr);
+  TVideoRenderer* renderer = viewer->DSVideoWindow->GraphRenderer();
+  ASSERT_NE(renderer, nullptr);
+  EXPECT_EQ(viewer->PnDsVideo->geometry(), viewer->rect());
+  EXPECT_EQ(viewer->DSVideoWindow->AspectRatio(), rmLetterBox);
+  EXPECT_EQ(renderer->SourceRect(), QRect(0, 0, 640, 480));
+  EXPECT_TRUE(viewer->cmDisplaySize_16_9->isChecked());
+  EXPECT_FALSE(viewer->cmDisplaySizeNormal->isChecked());
+  viewer->close();  // the window manager's close
+
+  // 640 x 272 in a window 1024 x 768: the panel is the 16:9 band, the source
+  // its centred 16:9 part, from the opening on.
+  OpenAndSettle(*viewer, wide, nullptr);
+  viewer->setWindowState(Qt::WindowNoState);
+  viewer->setGeometry(0, 0, 1024, 768);
+  ASSERT_TRUE(WaitFor([&] { return viewer->size() == QSize(1024, 768); }));
+  renderer = viewer->DSVideoWindow->GraphRenderer();
+  ASSERT_NE(renderer, nullptr);
+  EXPECT_EQ(renderer->SourceRect(), QRect(78, 0, 483, 272));
+  viewer->cmPause->trigger();
+  viewer->cmDisplaySize_16_9->trigger();
+  EXPECT_EQ(viewer->PnDsVideo->geometry(), QRect(0, 96, 1024, 576));
+  EXPECT_EQ(renderer->SourceRect(), QRect(78, 0, 483, 272));
+  EXPECT_EQ(viewer->DSVideoWindow->AspectRatio(), rmCrop);
+  EXPECT_EQ(viewer->_lbStatus->Caption(), QStringLiteral("PLAY"));  // a display size always plays
+
+  viewer->PopupMenuPopup();
+  EXPECT_EQ(viewer->_cmInfoFilename->text(), QStringLiteral("wide"));
+  EXPECT_EQ(viewer->_cmInfoMovieSize->text(), QStringLiteral("Source 640 x 272"));
+  const QRect overlay = viewer->DSVideoWindow->OverlayRect();
+  EXPECT_EQ(viewer->_cmInfoSize->text(), QStringLiteral("Display %1 x %2 ").arg(overlay.width()).arg(overlay.height()));
+  EXPECT_EQ(overlay.width(), 1024);
+
+  viewer->cmDisplaySizeNormal->trigger();
+  EXPECT_EQ(viewer->PnDsVideo->geometry(), QRect(0, 0, 1024, 768));
+  EXPECT_EQ(renderer->SourceRect(), QRect(0, 0, 640, 272));
+  EXPECT_EQ(viewer->DSVideoWindow->AspectRatio(), rmLetterBox);
+  EXPECT_EQ(viewer->ViewMode(), 0);
+  viewer->cmDisplaySizeFullScreen->trigger();
+  EXPECT_EQ(viewer->PnDsVideo->geometry(), QRect(0, 0, 1024, 768));
+  EXPECT_EQ(viewer->DSVideoWindow->AspectRatio(), rmCrop);
+  EXPECT_TRUE(viewer->cmDisplaySizeFullScreen->isChecked());
+
+  // The size chosen last is the next run's.
+  viewer->close();
+  EXPECT_EQ(Contexte->ReadInteger(QStringLiteral("ViewMode"), -1), 1);
+  viewer.reset();
+  EXPECT_EQ(FrmViewer, nullptr);
+  TFrmViewer next;
+  EXPECT_EQ(next.ViewMode(), 1);
+}
+
+TEST_F(ViewerTest, TheSecondAudioStreamIsHeardFifteenSecondsBeforeThePointReached) {
+  const QString file = MovieFile(TMovieKind::TwoAudioLong);
+  ASSERT_FALSE(file.isEmpty());
+  TFrmViewer viewer;
+  Watch(viewer);
+  EXPECT_FALSE(viewer.cmAudio->isVisible());
+  OpenAndSettle(viewer, file, nullptr);
+  EXPECT_EQ(viewer.AudioRendererCount(), 2);
+  EXPECT_TRUE(viewer.cmAudio->isVisible());
+  EXPECT_TRUE(viewer._cmAudio1->isChecked());
+  EXPECT_FALSE(viewer._cmAudio2->isChecked());
+  {
+    ToneProbe probe(viewer.FilterGraph);
+    ASSERT_EQ(probe.Count(), 2);
+    ASSERT_TRUE(WaitFor([&] { return probe.SecondsHeard(0) >= 0.5; }));
+    EXPECT_NEAR(probe.Frequency(0), 440, 40);
+    EXPECT_EQ(probe.SecondsHeard(1), 0);
+  }
+
+  SeekTo(viewer, 30 * kSecond);
+  ASSERT_TRUE(WaitFor([&] { return Seconds(viewer) >= 30.3; }));
+  ClockWatch watch;
+  viewer.FilterGraph->AddListener(&watch);
+  viewer._cmAudio2->trigger();
+  const int64_t reached = viewer.CurrentMovie().ViewPosition;
+  EXPECT_TRUE(reached == 30 || reached == 31) << reached;
+  EXPECT_FALSE(viewer._cmAudio1->isChecked());
+  EXPECT_TRUE(viewer._cmAudio2->isChecked());
+  EXPECT_EQ(viewer._lbStatus->Caption(), QStringLiteral("PLAY"));
+  ToneProbe probe(viewer.FilterGraph);
+  ASSERT_EQ(probe.Count(), 2);
+  ASSERT_TRUE(WaitFor([&] { return watch.changes > 0; }));
+  viewer.FilterGraph->RemoveListener(&watch);
+  EXPECT_TRUE(WaitFor([&] { return Seconds(viewer) >= reached - 15; }));
+  EXPECT_LT(Seconds(viewer), reached - 15 + 3);
+  ASSERT_TRUE(WaitFor([&] { return probe.SecondsHeard(1) >= 0.5; }));
+  EXPECT_NEAR(probe.Frequency(1), 1760, 100);
+  EXPECT_EQ(probe.SecondsHeard(0), 0);
+
+  // The desktop session ends: the normal close stores the position.
+  viewer.EndSession();
+  EXPECT_FALSE(viewer.isVisible());
+  ASSERT_EQ(handed.size(), 1u);
+  EXPECT_GE(handed[0].second, reached - 15);
+}
+
+// Switches the shared X screen's saver and mode: the binary holds the
+// resource lock x11_display_state.
+TEST_F(ViewerTest, AMovieThatCannotBePlayedGivesTheScreenBackAtOnce) {
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "no X server";
+  const bool saverWasOn = platform::ScreenPhaseActive(platform::TScreenPhase::ScreenSaver);
+  platform::SwitchScreenPhaseOn(platform::TScreenPhase::ScreenSaver);
+  if (!platform::ScreenPhaseActive(platform::TScreenPhase::ScreenSaver)) GTEST_SKIP() << "no screen saver to switch";
+  const auto before = platform::CurrentDisplaySettings();
+  ASSERT_TRUE(before.has_value());
+  const bool smaller = before->Width > 800 && before->Height > 600 && testenv::Offer800x600();
+  Parameters().ScreenSettingsMode = smaller ? 1 : 0;
+  auto screenAsBefore = [&] {
+    const auto now = platform::CurrentDisplaySettings();
+    return now && now->Width == before->Width && now->Height == before->Height &&
+           platform::ScreenPhaseActive(platform::TScreenPhase::ScreenSaver);
+  };
+
+  TFrmViewer viewer;
+  Watch(viewer);
+  TMovieData record(MovieFile(TMovieKind::TextFile), true);
+  record.ViewPosition = 77;
+  EXPECT_THROW(viewer.OpenMovie(record.FileName, &record), EDirectShowException);
+  EXPECT_FALSE(viewer.isVisible());
+  EXPECT_FALSE(viewer.FilterGraph->Active());
+  EXPECT_TRUE(screenAsBefore());
+  viewer.close();
+  EXPECT_TRUE(handed.empty());
+
+  // A movie that plays keeps them off until it is closed, paused or not.
+  const QString movie = MovieFile(TMovieKind::MjpegPcm);
+  OpenAndSettle(viewer, movie, nullptr);
+  EXPECT_FALSE(platform::ScreenPhaseActive(platform::TScreenPhase::ScreenSaver));
+  if (smaller) {
+    EXPECT_EQ(platform::CurrentDisplaySettings()->Width, 800);
+  } else {
+    std::printf("800 x 600 not offered: only the screen saver is checked\n");
+  }
+  viewer._sbPause->Click();
+  viewer.close();
+  EXPECT_TRUE(screenAsBefore());
+  EXPECT_EQ(handed.size(), 1u);
+
+  if (!saverWasOn) platform::SwitchScreenPhaseOff(platform::TScreenPhase::ScreenSaver);
+}
