@@ -44,6 +44,9 @@ QList<MountEntry> ParseMountInfo(const QByteArray& text) {
     const qsizetype dash = f.indexOf(QByteArray("-"));
     if (f.size() < 6 || dash < 6 || dash + 2 >= f.size()) continue;
     MountEntry e;
+    bool idOk = false;
+    e.MountId = f[0].toInt(&idOk);
+    if (!idOk) e.MountId = -1;
     e.MountDir = DecodeField(f[4]);
     e.FsType = DecodeField(f[dash + 1]);
     e.Device = DecodeField(f[dash + 2]);

@@ -11,6 +11,7 @@ struct MountEntry {
   QString MountDir;  // where it is mounted
   QString FsType;
   QString Options;   // per-mount and super-block options, for change detection
+  int MountId = -1;  // unique among the mounts present at one time
   friend bool operator==(const MountEntry&, const MountEntry&) = default;
 };
 

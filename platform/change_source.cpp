@@ -1,0 +1,420 @@
+#include "platform/change_source.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+// Longer than the notifier's repeat window, so two updates of one directory
+// are never taken for one report given twice.
+constexpr int kDirUpdateDelayMs = 400;
+// A move out waits this long for its move in before it counts as a removal.
+constexpr int kMovePairingMs = 20;
+
+// File systems that never hold media: their mounts come and go with
+// services and containers and are not worth a notification.
+bool IsPseudoFileSystem(const QString& type) {
+  static const QSet<QString> kTypes = {
+      QStringLiteral("proc"),      QStringLiteral("sysfs"),       QStringLiteral("cgroup"),
+      QStringLiteral("cgroup2"),   QStringLiteral("nsfs"),        QStringLiteral("devpts"),
+      QStringLiteral("mqueue"),    QStringLiteral("bpf"),         QStringLiteral("tracefs"),
+      QStringLiteral("debugfs"),   QStringLiteral("securityfs"),  QStringLiteral("pstore"),
+      QStringLiteral("configfs"),  QStringLiteral("fusectl"),     QStringLiteral("binfmt_misc"),
+      QStringLiteral("autofs"),    QStringLiteral("hugetlbfs"),   QStringLiteral("efivarfs"),
+      QStringLiteral("rpc_pipefs"), QStringLiteral("devtmpfs")};
+  return kTypes.contains(type);
+}
+
+QString MountKey(const MountEntry& e) {
+  return QString::number(e.MountId) + QChar(0) + e.Device + QChar(0) + e.MountDir + QChar(0) + e.FsType +
+         QChar(0) + e.Options;
+}
+
+QString ReadLimit(const char* path) {
+  QFile file(QString::fromLatin1(path));
+  if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("unknown");
+  return QString::fromLatin1(file.readAll()).trimmed();
+}
+
+bool IsDirectory(const QString& path) {
+  struct stat st;
+  return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void DropNotifier(QSocketNotifier*& notifier) {
+  if (!notifier) return;
+  notifier->setEnabled(false);
+  // May be inside its own activation.
+  notifier->deleteLater();
+  notifier = nullptr;
+}
+
+}  // namespace
+
+ChangeSource::ChangeSource(QObject* parent) : QObject(parent) {
+  fMoveTimer.setSingleShot(true);
+  fMoveTimer.setInterval(kMovePairingMs);
+  connect(&fMoveTimer, &QTimer::timeout, this, &ChangeSource::FlushPendingMove);
+  fDirTimer.setSingleShot(true);
+  fDirTimer.setInterval(kDirUpdateDelayMs);
+  connect(&fDirTimer, &QTimer::timeout, this, &ChangeSource::FlushDirUpdates);
+}
+
+ChangeSource::~ChangeSource() { Stop(); }
+
+QString ChangeSource::WatchLimitText() {
+  return QStringLiteral(
+             "Not every folder can be watched for changes: the system's limit on inotify watches "
+             "(fs.inotify.max_user_watches, now %1) is reached. Changes in the folders left out show "
+             "only when the list is refreshed. To raise the limit, run as administrator "
+             "\"sysctl fs.inotify.max_user_watches=524288\" and add the line "
+             "\"fs.inotify.max_user_watches=524288\" to /etc/sysctl.conf to keep it.")
+      .arg(ReadLimit("/proc/sys/fs/inotify/max_user_watches"));
+}
+
+QString ChangeSource::InstanceLimitText() {
+  return QStringLiteral(
+             "Folders cannot be watched for changes: the system's limit on inotify instances "
+             "(fs.inotify.max_user_instances, now %1) is reached. Changes in the folders show only "
+             "when the list is refreshed. To raise the limit, run as administrator "
+             "\"sysctl fs.inotify.max_user_instances=1024\" and add the line "
+             "\"fs.inotify.max_user_instances=1024\" to /etc/sysctl.conf to keep it.")
+      .arg(ReadLimit("/proc/sys/fs/inotify/max_user_instances"));
+}
+
+bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
+  Stop();
+  fMask = mask;
+  fErrorText.clear();
+
+  const bool watchDirs = (mask & kDirectoryChanges) && !trees.isEmpty();
+  // Directory watching needs the table too: a mount inside or over a
+  // watched tree replaces what the watches see.
+  if ((mask & kMountChanges) || watchDirs) {
+    fMountFd = ::open(QFile::encodeName(MountTablePath()).constData(), O_RDONLY | O_CLOEXEC);
+    if (fMountFd < 0) {
+      fErrorText = QStringLiteral("%1: %2").arg(MountTablePath(), QString::fromLocal8Bit(std::strerror(errno)));
+      Stop();
+      return false;
+    }
+    // Read after opening, so a change in between still wakes us.
+    fMountTable = ReadMountTable();
+    // The table is always readable; a change shows as an exceptional condition.
+    fMountNotifier = new QSocketNotifier(fMountFd, QSocketNotifier::Exception, this);
+    connect(fMountNotifier, &QSocketNotifier::activated, this, &ChangeSource::OnMountTableChanged);
+  }
+
+  if (watchDirs) {
+    fInotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fInotifyFd < 0) {
+      if (errno != EMFILE) {
+        fErrorText = QStringLiteral("inotify: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        Stop();
+        return false;
+      }
+      ReachedLimit(InstanceLimitText());
+    } else {
+      fWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+      if (mask & (kChangeUpdateItem | kChangeUpdateDir)) fWatchMask |= IN_CLOSE_WRITE;
+      if (mask & kChangeAttributes) fWatchMask |= IN_ATTRIB;
+      fInotifyNotifier = new QSocketNotifier(fInotifyFd, QSocketNotifier::Read, this);
+      connect(fInotifyNotifier, &QSocketNotifier::activated, this, &ChangeSource::OnInotifyReadable);
+      for (const QString& tree : trees) {
+        if (tree.isEmpty()) continue;
+        const QString root = QDir::cleanPath(QDir(tree).absolutePath());
+        if (fRoots.contains(root)) continue;
+        fRoots.append(root);
+        WatchTree(root, false);
+      }
+    }
+  }
+  fActive = true;
+  return true;
+}
+
+void ChangeSource::Stop() {
+  DropNotifier(fMountNotifier);
+  DropNotifier(fInotifyNotifier);
+  if (fMountFd >= 0) ::close(fMountFd);
+  if (fInotifyFd >= 0) ::close(fInotifyFd);
+  fMountFd = fInotifyFd = -1;
+  fMountTable.clear();
+  fRoots.clear();
+  fWatchPaths.clear();
+  fWatchOf.clear();
+  fPendingMove.reset();
+  fMoveTimer.stop();
+  fChangedDirs.clear();
+  fDirTimer.stop();
+  fActive = false;
+  ++fRun;
+}
+
+void ChangeSource::OnMountTableChanged() {
+  const QList<MountEntry> table = ReadMountTable();
+  QHash<QString, int> before;
+  for (const MountEntry& e : fMountTable) ++before[MountKey(e)];
+  QHash<QString, int> after;
+  for (const MountEntry& e : table) ++after[MountKey(e)];
+  const QList<MountEntry> previous = fMountTable;
+  fMountTable = table;
+
+  QStringList changed;
+  // Removals first: a disc swapped between two reads is out before the next is in.
+  for (const MountEntry& e : previous) {
+    int& left = after[MountKey(e)];
+    if (left > 0) {
+      --left;
+    } else if (!IsPseudoFileSystem(e.FsType)) {
+      Emit(kChangeMediaRemoved, e.MountDir);
+      changed.append(e.MountDir);
+    }
+  }
+  for (const MountEntry& e : table) {
+    int& left = before[MountKey(e)];
+    if (left > 0) {
+      --left;
+    } else if (!IsPseudoFileSystem(e.FsType)) {
+      Emit(kChangeMediaInserted, e.MountDir);
+      changed.append(e.MountDir);
+    }
+  }
+  for (const QString& mountDir : std::as_const(changed)) RewatchBelow(mountDir);
+}
+
+void ChangeSource::RewatchBelow(const QString& mountDir) {
+  if (fInotifyFd < 0) return;
+  const QString prefix = mountDir.endsWith(QLatin1Char('/')) ? mountDir : mountDir + QLatin1Char('/');
+  QStringList tops;
+  for (const QString& root : std::as_const(fRoots)) {
+    if (root == mountDir || root.startsWith(prefix)) {
+      tops.append(root);  // the whole tree now shows another file system (or none)
+    } else if (mountDir.startsWith(root + QLatin1Char('/'))) {
+      tops.append(mountDir);  // a part of the tree does
+    }
+  }
+  for (const QString& top : std::as_const(tops)) {
+    // Watches on the file system that went away are gone already; those on
+    // a directory now covered by a mount would see nothing more.
+    ForgetTree(top, true);
+    WatchTree(top, false);
+    DirChanged(top);
+  }
+}
+
+void ChangeSource::OnInotifyReadable() {
+  // Events are padded so that each header is aligned; copy the header anyway
+  // so no access depends on that.
+  alignas(struct inotify_event) char buffer[64 * 1024];
+  const int fd = fInotifyFd;
+  const std::uint64_t run = fRun;
+  while (fd >= 0 && run == fRun) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    std::size_t offset = 0;
+    while (offset + sizeof(struct inotify_event) <= static_cast<std::size_t>(n)) {
+      struct inotify_event header;
+      std::memcpy(&header, buffer + offset, sizeof header);
+      const std::size_t total = sizeof header + header.len;
+      if (offset + total > static_cast<std::size_t>(n)) break;
+      QString name;
+      if (header.len > 0) {
+        const char* raw = buffer + offset + sizeof header;
+        name = QFile::decodeName(QByteArray(raw, static_cast<qsizetype>(::strnlen(raw, header.len))));
+      }
+      HandleRawEvent(header.wd, header.mask, header.cookie, name);
+      if (run != fRun) return;  // stopped by a handler
+      offset += total;
+    }
+  }
+  if (fPendingMove) fMoveTimer.start();
+}
+
+void ChangeSource::HandleRawEvent(int wd, std::uint32_t mask, std::uint32_t cookie, const QString& name) {
+  const bool pairs = fPendingMove && (mask & IN_MOVED_TO) && cookie == fPendingMove->Cookie;
+  if (fPendingMove && !pairs) FlushPendingMove();
+
+  if (mask & IN_Q_OVERFLOW) {
+    // Events were lost: every tree may have changed.
+    for (const QString& root : std::as_const(fRoots)) DirChanged(root);
+    return;
+  }
+  const auto found = fWatchPaths.constFind(wd);
+  if (found == fWatchPaths.constEnd()) return;
+  const QString dir = *found;
+  if (mask & IN_IGNORED) {
+    fWatchPaths.remove(wd);
+    if (fWatchOf.value(dir, -1) == wd) fWatchOf.remove(dir);
+    return;
+  }
+  const bool isDir = mask & IN_ISDIR;
+  const QString path = name.isEmpty() ? dir : Join(dir, name);
+
+  if (mask & IN_CREATE) {
+    Emit(isDir ? kChangeMkDir : kChangeCreate, path);
+    DirChanged(dir);
+    if (isDir) WatchTree(path, true);
+  } else if (mask & IN_DELETE) {
+    // The deleted directory's own watch goes with an IN_IGNORED.
+    Emit(isDir ? kChangeRmDir : kChangeDelete, path);
+    DirChanged(dir);
+  } else if (mask & IN_MOVED_FROM) {
+    fPendingMove = PendingMove{cookie, path, isDir};
+  } else if (mask & IN_MOVED_TO) {
+    if (pairs) {
+      const PendingMove from = *fPendingMove;
+      fPendingMove.reset();
+      fMoveTimer.stop();
+      Emit(isDir ? kChangeRenameFolder : kChangeRenameItem, from.Path, path);
+      DirChanged(ParentOf(from.Path));
+      DirChanged(dir);
+      if (isDir) MoveTree(from.Path, path);
+    } else {
+      Emit(isDir ? kChangeMkDir : kChangeCreate, path);
+      DirChanged(dir);
+      if (isDir) WatchTree(path, true);
+    }
+  } else if (mask & IN_CLOSE_WRITE) {
+    Emit(kChangeUpdateItem, path);
+    DirChanged(dir);
+  } else if (mask & IN_ATTRIB) {
+    Emit(kChangeAttributes, path);
+  } else if (mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+    // Below a root the parent's event tells; a root has no watched parent.
+    if (fRoots.contains(dir)) {
+      Emit(kChangeRmDir, dir);
+      DirChanged(dir);
+      ForgetTree(dir, true);
+    }
+  }
+}
+
+void ChangeSource::FlushPendingMove() {
+  if (!fPendingMove) return;
+  const PendingMove from = *fPendingMove;
+  fPendingMove.reset();
+  fMoveTimer.stop();
+  // Moved out of the watched trees: gone as far as we can see.
+  Emit(from.Directory ? kChangeRmDir : kChangeDelete, from.Path);
+  DirChanged(ParentOf(from.Path));
+  // The kernel keeps watching a directory moved elsewhere; we do not.
+  if (from.Directory) ForgetTree(from.Path, true);
+}
+
+void ChangeSource::DirChanged(const QString& dir) {
+  if (!(fMask & kChangeUpdateDir)) return;
+  if (!fChangedDirs.contains(dir)) fChangedDirs.append(dir);
+  if (!fDirTimer.isActive()) fDirTimer.start();
+}
+
+void ChangeSource::FlushDirUpdates() {
+  const QStringList dirs = std::exchange(fChangedDirs, {});
+  for (const QString& dir : dirs) Emit(kChangeUpdateDir, dir);
+}
+
+void ChangeSource::WatchTree(const QString& top, bool reportContents) {
+  QStringList pending{top};
+  while (!pending.isEmpty()) {
+    const QString dir = pending.takeLast();
+    if (!AddWatch(dir)) continue;
+    DIR* handle = ::opendir(QFile::encodeName(dir).constData());
+    if (!handle) continue;
+    bool any = false;
+    while (const struct dirent* entry = ::readdir(handle)) {
+      const char* raw = entry->d_name;
+      if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0) continue;
+      const QString path = Join(dir, QFile::decodeName(raw));
+      const bool isDir = entry->d_type == DT_DIR ||
+                         ((entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) && IsDirectory(path));
+      any = true;
+      if (reportContents) Emit(isDir ? kChangeMkDir : kChangeCreate, path);
+      if (isDir) pending.append(path);
+    }
+    ::closedir(handle);
+    // What arrived before the watch did was never reported as a change.
+    if (reportContents && any) DirChanged(dir);
+  }
+}
+
+bool ChangeSource::AddWatch(const QString& dir) {
+  if (fInotifyFd < 0) return false;
+  int wd;
+  if (fWatchLimit >= 0 && WatchCount() >= fWatchLimit) {
+    wd = -1;
+    errno = ENOSPC;
+  } else {
+    wd = ::inotify_add_watch(fInotifyFd, QFile::encodeName(dir).constData(), fWatchMask);
+  }
+  if (wd < 0) {
+    if (errno == ENOSPC) ReachedLimit(WatchLimitText());
+    return false;  // unreadable or vanished directories are simply not watched
+  }
+  // The same directory reached again (a link, a loop): one watch, one path.
+  if (fWatchPaths.contains(wd)) return false;
+  fWatchPaths.insert(wd, dir);
+  fWatchOf.insert(dir, wd);
+  return true;
+}
+
+void ChangeSource::ForgetTree(const QString& top, bool removeWatches) {
+  const QString prefix = top + QLatin1Char('/');
+  for (auto it = fWatchPaths.begin(); it != fWatchPaths.end();) {
+    if (*it == top || it->startsWith(prefix)) {
+      if (removeWatches && fInotifyFd >= 0) ::inotify_rm_watch(fInotifyFd, it.key());
+      if (fWatchOf.value(*it, -1) == it.key()) fWatchOf.remove(*it);
+      it = fWatchPaths.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void ChangeSource::MoveTree(const QString& from, const QString& to) {
+  const QString prefix = from + QLatin1Char('/');
+  QList<std::pair<int, QString>> moved;
+  for (auto it = fWatchPaths.begin(); it != fWatchPaths.end(); ++it) {
+    if (*it == from || it->startsWith(prefix)) moved.append({it.key(), to + it->mid(from.size())});
+  }
+  for (const auto& [wd, path] : moved) {
+    const QString old = fWatchPaths.value(wd);
+    if (fWatchOf.value(old, -1) == wd) fWatchOf.remove(old);
+    fWatchPaths.insert(wd, path);
+    fWatchOf.insert(path, wd);
+  }
+  // A directory moved in from an unwatched place within a watched one.
+  if (moved.isEmpty()) WatchTree(to, true);
+}
+
+void ChangeSource::ReachedLimit(const QString& text) {
+  if (fLimitReported) return;
+  fLimitReported = true;
+  if (fOnLimit) fOnLimit(text);
+}
+
+void ChangeSource::Emit(std::uint32_t code, const QString& path1, const QString& path2) {
+  if ((fMask & code) && fOnChange) fOnChange(code, path1, path2);
+}
+
+QString ChangeSource::Join(const QString& dir, const QString& name) {
+  return dir.endsWith(QLatin1Char('/')) ? dir + name : dir + QLatin1Char('/') + name;
+}
+
+QString ChangeSource::ParentOf(const QString& path) {
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+}  // namespace platform
