@@ -4,8 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -13,6 +16,7 @@
 #include "framework/qs_contexte.h"
 #include "framework/qs_tools.h"
 #include "platform/directory.h"
+#include "platform/file_lock.h"
 
 namespace {
 
@@ -44,6 +48,32 @@ bool IsOrdinaryName(const QString& name) {
     if (QStringLiteral("[]=;#").contains(c)) return false;
   }
   return true;
+}
+
+// A document as this file has always been written: bytes kept as they are
+// (a file written elsewhere in another code page still reads, and is
+// written back unchanged), "Key=Value" without blanks.
+std::unique_ptr<CSimpleIniA> NewIni() {
+  auto ini = std::make_unique<CSimpleIniA>(false, false, false);
+  ini->SetUnicode(false);
+  ini->SetSpaces(false);
+  return ini;
+}
+
+// How SimpleIni compares names: ASCII letters without regard to case.
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+QString SaveFailureText(const QString& fileName, platform::TWriteFailure failure, const QString& reason) {
+  if (failure == platform::TWriteFailure::DiskFull)
+    return QStringLiteral("There is not enough space on the disk to save the movie records in %1. "
+                          "The previous file was kept.")
+        .arg(fileName);
+  return QStringLiteral("The movie records could not be saved to %1: %2. The previous file was kept.")
+      .arg(fileName, reason);
 }
 
 }  // namespace
@@ -82,24 +112,49 @@ void ReleaseParameters() { ParametersInstance().reset(); }
 
 // ------------------------------------------------------- MovieList document
 
-TMovieListDocument::TMovieListDocument(QString fileName) : fFileName(std::move(fileName)), fIni(false, false, false) {
-  // Bytes are kept as they are: a file written elsewhere in another code
-  // page still reads, and is written back unchanged.
-  fIni.SetUnicode(false);
-  fIni.SetSpaces(false);  // "Key=Value", as the file has always been written
-  QFile file(fFileName);
-  if (!file.exists()) return;
-  if (!file.open(QIODevice::ReadOnly)) {
-    fSetAsideBeforeWrite = true;
+TMovieListDocument::TMovieListDocument(QString fileName) : fFileName(std::move(fileName)) {
+  if (!QFile::exists(fFileName)) {
+    fIni = NewIni();
     return;
   }
-  const QByteArray data = file.readAll();
-  if (data.contains('\0') || fIni.LoadData(data.constData(), static_cast<size_t>(data.size())) < 0) {
-    // Not text: read as empty, and kept under another name before the
-    // first flush replaces it.
-    fIni.Reset();
+  fIni = ReadFile(fReadStamp);
+  if (!fIni) {
+    // Not text or not readable: read as empty, and kept under another name
+    // before the first flush replaces it.
+    fIni = NewIni();
     fSetAsideBeforeWrite = true;
   }
+}
+
+TMovieListDocument::~TMovieListDocument() = default;
+
+std::unique_ptr<CSimpleIniA> TMovieListDocument::ReadFile(platform::TFileStamp& stamp) const {
+  QFile file(fFileName);
+  if (!file.open(QIODevice::ReadOnly)) return nullptr;
+  // The version of exactly the bytes read: a file replaced meanwhile shows
+  // as changed at the next flush.
+  stamp = platform::StampOfOpenFile(file.handle());
+  const QByteArray data = file.readAll();
+  if (file.error() != QFileDevice::NoError) return nullptr;
+  auto ini = NewIni();
+  if (data.contains('\0') || ini->LoadData(data.constData(), static_cast<size_t>(data.size())) < 0) return nullptr;
+  return ini;
+}
+
+void TMovieListDocument::MergeFileChanges() {
+  const platform::TFileStamp now = platform::StampOf(fFileName);
+  if (!now.Exists || (now == fReadStamp && !fSetAsideBeforeWrite)) return;
+  platform::TFileStamp stamp;
+  std::unique_ptr<CSimpleIniA> fresh = ReadFile(stamp);
+  if (!fresh) {
+    fSetAsideBeforeWrite = true;  // this document replaces it, after it is kept aside
+    return;
+  }
+  for (const TChange& change : fChanges)
+    fresh->SetValue(change.Section.c_str(), change.Key.c_str(), change.Value.c_str());
+  fIni = std::move(fresh);
+  fReadStamp = stamp;
+  fSetAsideBeforeWrite = false;
 }
 
 QByteArray TMovieListDocument::SectionName(const QString& movieName) {
@@ -117,21 +172,47 @@ QByteArray TMovieListDocument::SectionName(const QString& movieName) {
 }
 
 QString TMovieListDocument::ReadString(const QString& movieName, const QString& key, const QString& def) const {
-  const char* value = fIni.GetValue(SectionName(movieName).constData(), key.toLatin1().constData(), nullptr);
+  const char* value = fIni->GetValue(SectionName(movieName).constData(), key.toLatin1().constData(), nullptr);
   return value ? QString::fromUtf8(value) : def;
 }
 
 void TMovieListDocument::WriteString(const QString& movieName, const QString& key, const QString& value) {
-  fIni.SetValue(SectionName(movieName).constData(), key.toLatin1().constData(), value.toUtf8().constData());
+  TChange change{SectionName(movieName).toStdString(), key.toLatin1().toStdString(), value.toUtf8().toStdString()};
+  fIni->SetValue(change.Section.c_str(), change.Key.c_str(), change.Value.c_str());
+  for (TChange& earlier : fChanges)
+    if (SameName(earlier.Section, change.Section) && SameName(earlier.Key, change.Key)) {
+      earlier.Value = std::move(change.Value);
+      return;
+    }
+  fChanges.push_back(std::move(change));
 }
 
 bool TMovieListDocument::SectionExists(const QString& movieName) const {
-  return fIni.GetSectionSize(SectionName(movieName).constData()) >= 0;
+  return fIni->GetSectionSize(SectionName(movieName).constData()) >= 0;
 }
 
 bool TMovieListDocument::Flush() {
+  platform::TFileLock lock(fFileName + QStringLiteral(".lock"));
+  switch (lock.Lock(5000)) {
+    case platform::TFileLock::Result::Locked:
+    case platform::TFileLock::Result::Unsupported:  // a file system without locks: write unlocked
+      break;
+    case platform::TFileLock::Result::TimedOut:
+      ReportErrorLater(QStringLiteral("The movie records file %1 is locked by another program. "
+                                      "The records will be saved with the next change.")
+                           .arg(fFileName));
+      return false;
+    case platform::TFileLock::Result::Failed:
+      ReportErrorLater(SaveFailureText(fFileName, lock.ErrorCode() == ENOSPC || lock.ErrorCode() == EDQUOT
+                                                      ? platform::TWriteFailure::DiskFull
+                                                      : platform::TWriteFailure::Other,
+                                       lock.Error()));
+      return false;
+  }
+  MergeFileChanges();
+
   std::string text;
-  if (fIni.Save(text) < 0) {
+  if (fIni->Save(text) < 0) {
     ReportErrorLater(QStringLiteral("The movie records could not be prepared for %1.").arg(fFileName));
     return false;
   }
@@ -146,13 +227,15 @@ bool TMovieListDocument::Flush() {
     }
   }
   fSetAsideBeforeWrite = false;
-  QSaveFile out(fFileName);
-  if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) < 0 ||
-      !out.commit()) {
-    ReportErrorLater(QStringLiteral("The movie records could not be saved to %1: %2. The previous file was kept.")
-                         .arg(fFileName, out.errorString()));
+  platform::RemoveLeftoverCopies(fFileName, lock.Held());
+  const platform::TWriteResult written =
+      platform::ReplaceFileContents(fFileName, QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
+  if (!written.Ok()) {
+    ReportErrorLater(SaveFailureText(fFileName, written.Failure, written.Error));
     return false;
   }
+  fChanges.clear();
+  fReadStamp = platform::StampOf(fFileName);
   return true;
 }
 
@@ -214,7 +297,8 @@ void TMovieData::ReadStoredRecord() {
 void TMovieData::RecordView() {
   TMovieListDocument& doc = MovieList();
   const QString section = Section();
-  ++ViewCount;
+  // A hand-edited count at the top of the range stays there.
+  if (ViewCount < std::numeric_limits<std::int32_t>::max()) ++ViewCount;
   doc.WriteString(section, kViewCount, QString::number(ViewCount));
   ViewDate = NowDayNumber();
   doc.WriteString(section, kViewDate, FloatText(ViewDate));

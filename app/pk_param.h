@@ -6,9 +6,13 @@
 #include <SimpleIni.h>
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "framework/qs_datetime.h"
 #include "platform/directory.h"
+#include "platform/atomic_write.h"
 
 class TRBParameters {
  public:
@@ -31,17 +35,22 @@ TRBParameters& Parameters();
 void ReleaseParameters();
 
 // The in-memory copy of MovieList.ini: read once, written whole at each
-// flush. Section and key names compare without regard to case.
+// flush. Section and key names compare without regard to case. Another
+// process may share the file: a flush that finds it changed since it was
+// read starts from the file as it is now and applies only the keys this
+// document changed since, so neither loses the other's records.
 class TMovieListDocument {
  public:
   explicit TMovieListDocument(QString fileName);
+  ~TMovieListDocument();
 
   const QString& FileName() const { return fFileName; }
   QString ReadString(const QString& movieName, const QString& key, const QString& def = QString()) const;
   void WriteString(const QString& movieName, const QString& key, const QString& value);
   bool SectionExists(const QString& movieName) const;
-  // Replaces the file atomically. A failure keeps the previous file and the
-  // document, tells the user once control returns to the event loop, and
+  // Replaces the file atomically, under the file's lock. A failure keeps
+  // the previous file and the document (the next flush writes what this one
+  // could not), tells the user once control returns to the event loop, and
   // gives false.
   bool Flush();
 
@@ -50,9 +59,20 @@ class TMovieListDocument {
   static QByteArray SectionName(const QString& movieName);
 
  private:
+  struct TChange {
+    std::string Section, Key, Value;
+  };
+  // Reads the file into a new document; null when it cannot be read or is
+  // not text. `stamp` is the version read.
+  std::unique_ptr<CSimpleIniA> ReadFile(platform::TFileStamp& stamp) const;
+  // Brings in what others wrote since the document was read.
+  void MergeFileChanges();
+
   QString fFileName;
-  CSimpleIniA fIni;  // names compare without regard to case
+  std::unique_ptr<CSimpleIniA> fIni;  // names compare without regard to case
+  platform::TFileStamp fReadStamp;    // the version of the file the document holds
   bool fSetAsideBeforeWrite = false;  // the file on disk could not be read
+  std::vector<TChange> fChanges;      // written here since the file was read, in order
 };
 
 // $CINVO_MOVIELIST, else AppDir + "MovieList.ini".

@@ -17,10 +17,16 @@ bool ReadCaptionFile(const QString& path, QStringList& lines, QString& error) {
     error = file.errorString();
     return false;
   }
+  // Editors that add a byte-order mark to a file that has one stack them;
+  // none of them belongs to the first key.
+  QByteArrayView bytes(data);
+  while (bytes.startsWith("\xEF\xBB\xBF")) bytes = bytes.sliced(3);
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QString text = utf8.decode(data);
-  if (utf8.hasError()) text = QString::fromLatin1(data);  // an older 8-bit file
-  if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+  QString text = utf8.decode(bytes);
+  if (utf8.hasError()) text = QString::fromLatin1(bytes);  // an older 8-bit file
+  qsizetype marks = 0;
+  while (marks < text.size() && text[marks] == QChar(0xFEFF)) ++marks;
+  text.remove(0, marks);
   static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
   lines = text.split(breaks);
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();  // the final line break

@@ -6,13 +6,16 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QLockFile>
-#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <cerrno>
 
 #include <functional>
 #include <limits>
 #include <optional>
+
+#include "platform/atomic_write.h"
+#include "platform/file_lock.h"
 
 namespace platform {
 
@@ -25,12 +28,18 @@ QStringList SplitKeyPath(const QString& path) {
   return parts;
 }
 
-// The stored name equal to `name` without regard to case, or empty.
-QString FindMember(const QJsonObject& obj, const QString& name) {
+// The stored name equal to `name` without regard to case. The empty name is
+// a name like any other, so "not found" is no name at all.
+std::optional<QString> FindMember(const QJsonObject& obj, const QString& name) {
   if (obj.contains(name)) return name;
   for (auto it = obj.begin(); it != obj.end(); ++it)
     if (it.key().compare(name, Qt::CaseInsensitive) == 0) return it.key();
-  return {};
+  return std::nullopt;
+}
+
+QJsonValue MemberValue(const QJsonObject& obj, const QString& name) {
+  const std::optional<QString> member = FindMember(obj, name);
+  return member ? obj.value(*member) : QJsonValue(QJsonValue::Undefined);
 }
 
 enum class Parsed { Missing, Ok, Broken };
@@ -51,9 +60,9 @@ Parsed ReadHive(const QString& path, QJsonObject& root) {
 std::optional<QJsonObject> FindKey(const QJsonObject& root, const QStringList& path) {
   QJsonObject current = root;
   for (const QString& part : path) {
-    const QString member = FindMember(current, part);
-    if (member.isEmpty() || !current.value(member).isObject()) return std::nullopt;
-    current = current.value(member).toObject();
+    const QJsonValue child = MemberValue(current, part);
+    if (!child.isObject()) return std::nullopt;
+    current = child.toObject();
   }
   return current;
 }
@@ -66,8 +75,7 @@ bool UpdateKey(QJsonObject& obj, const QStringList& path, qsizetype i,
     change(obj);
     return true;
   }
-  QString member = FindMember(obj, path[i]);
-  if (member.isEmpty()) member = path[i];
+  const QString member = FindMember(obj, path[i]).value_or(path[i]);
   const QJsonValue existing = obj.value(member);
   if (!existing.isUndefined() && !existing.isObject()) return false;
   QJsonObject child = existing.toObject();
@@ -86,14 +94,32 @@ void MoveAside(const QString& path) {
     throw RegistryError(QStringLiteral("The settings file %1 cannot be read and cannot be set aside.").arg(path));
 }
 
+[[noreturn]] void ThrowWriteFailure(const QString& path, TWriteFailure failure, const QString& reason) {
+  if (failure == TWriteFailure::DiskFull)
+    throw RegistryError(QStringLiteral("There is not enough space on the disk to save the settings in %1. "
+                                       "The previous settings were kept.")
+                            .arg(path),
+                        RegistryError::Kind::DiskFull);
+  throw RegistryError(QStringLiteral("The settings cannot be written to %1: %2").arg(path, reason));
+}
+
 // Read-modify-write of the whole hive under the lock.
 bool ModifyHive(const QString& path, const QStringList& keyPath,
                 const std::function<void(QJsonObject&)>& change) {
   QDir().mkpath(QFileInfo(path).absolutePath());
-  QLockFile lock(path + QStringLiteral(".lock"));
-  lock.setStaleLockTime(10000);
-  if (!lock.tryLock(5000))
-    throw RegistryError(QStringLiteral("The settings file %1 is locked by another program.").arg(path));
+  TFileLock lock(path + QStringLiteral(".lock"));
+  switch (lock.Lock(5000)) {
+    case TFileLock::Result::Locked:
+    case TFileLock::Result::Unsupported:  // a file system without locks: write unlocked
+      break;
+    case TFileLock::Result::TimedOut:
+      throw RegistryError(QStringLiteral("The settings file %1 is locked by another program.").arg(path),
+                          RegistryError::Kind::Locked);
+    case TFileLock::Result::Failed:
+      ThrowWriteFailure(path, lock.ErrorCode() == ENOSPC || lock.ErrorCode() == EDQUOT ? TWriteFailure::DiskFull
+                                                                                       : TWriteFailure::Other,
+                        lock.Error());
+  }
 
   QJsonObject root;
   if (ReadHive(path, root) == Parsed::Broken) {
@@ -102,11 +128,9 @@ bool ModifyHive(const QString& path, const QStringList& keyPath,
   }
   if (!UpdateKey(root, keyPath, 0, change)) return false;
 
-  QSaveFile out(path);
-  if (!out.open(QIODevice::WriteOnly) ||
-      out.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 || !out.commit()) {
-    throw RegistryError(QStringLiteral("The settings cannot be written to %1: %2").arg(path, out.errorString()));
-  }
+  RemoveLeftoverCopies(path, lock.Held());
+  const TWriteResult written = ReplaceFileContents(path, QJsonDocument(root).toJson(QJsonDocument::Indented));
+  if (!written.Ok()) ThrowWriteFailure(path, written.Failure, written.Error);
   return true;
 }
 
@@ -130,7 +154,8 @@ bool TRegistry::OpenKey(const QString& path, bool canCreate) {
   if (!key && canCreate) {
     try {
       if (!ModifyHive(fHivePath, keyPath, [](QJsonObject&) {})) return false;
-    } catch (const RegistryError&) {
+    } catch (const RegistryError& e) {
+      if (e.kind() == RegistryError::Kind::DiskFull) throw;
       return false;  // creation refused: the caller writes nothing
     }
     key = QJsonObject();
@@ -150,18 +175,18 @@ void TRegistry::CloseKey() {
 
 bool TRegistry::ValueExists(const QString& name) const {
   if (!fOpen) return false;
-  const QString member = FindMember(fKey, name);
-  return !member.isEmpty() && !fKey.value(member).isObject();
+  const QJsonValue v = MemberValue(fKey, name);
+  return !v.isUndefined() && !v.isObject();
 }
 
 QString TRegistry::ReadString(const QString& name) const {
-  const QJsonValue v = fOpen ? fKey.value(FindMember(fKey, name)) : QJsonValue();
+  const QJsonValue v = fOpen ? MemberValue(fKey, name) : QJsonValue();
   if (!v.isString()) throw RegistryError(QStringLiteral("Invalid data type for '%1'").arg(name));
   return v.toString();
 }
 
 qint32 TRegistry::ReadInteger(const QString& name) const {
-  const QJsonValue v = fOpen ? fKey.value(FindMember(fKey, name)) : QJsonValue();
+  const QJsonValue v = fOpen ? MemberValue(fKey, name) : QJsonValue();
   const double d = v.toDouble();
   // Range first: converting a value beyond 64 bits to an integer is undefined.
   if (!v.isDouble() || !(d >= std::numeric_limits<qint32>::min() && d <= std::numeric_limits<qint32>::max()) ||
@@ -178,8 +203,7 @@ void TRegistry::WriteValue(const QString& name, const QJsonValue& value) {
   if (!fOpen) throw RegistryError(QStringLiteral("Failed to set data for '%1': no key is open").arg(name));
   bool clash = false;
   const bool done = ModifyHive(fHivePath, fKeyPath, [&](QJsonObject& key) {
-    QString member = FindMember(key, name);
-    if (member.isEmpty()) member = name;
+    const QString member = FindMember(key, name).value_or(name);
     if (key.value(member).isObject()) {
       clash = true;  // a sub-key of that name: never replace a whole key by a value
       return;
@@ -187,8 +211,7 @@ void TRegistry::WriteValue(const QString& name, const QJsonValue& value) {
     key.insert(member, value);
   });
   if (!done || clash) throw RegistryError(QStringLiteral("Failed to set data for '%1'").arg(name));
-  const QString member = FindMember(fKey, name);
-  fKey.insert(member.isEmpty() ? name : member, value);
+  fKey.insert(FindMember(fKey, name).value_or(name), value);
 }
 
 }  // namespace platform

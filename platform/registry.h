@@ -3,8 +3,8 @@
 // as one JSON document. Keys are JSON objects, string values JSON strings,
 // 32-bit number values JSON integers; names compare without regard to case.
 // Every write re-reads the file under a lock and replaces it atomically, so
-// two processes never lose each other's values and a crash never leaves half
-// a file.
+// two processes never lose each other's values and a crash or a full disk
+// never leaves half a file.
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -13,10 +13,16 @@
 
 namespace platform {
 
-// A write the hive refused (disk full, no permission, locked).
+// A read of a missing or mistyped value, or a write the hive refused.
 class RegistryError : public std::runtime_error {
  public:
-  explicit RegistryError(const QString& message) : std::runtime_error(message.toStdString()) {}
+  enum class Kind { Refused, DiskFull, Locked };
+  explicit RegistryError(const QString& message, Kind kind = Kind::Refused)
+      : std::runtime_error(message.toStdString()), fKind(kind) {}
+  Kind kind() const { return fKind; }
+
+ private:
+  Kind fKind;
 };
 
 // $CINVO_REGISTRY, else $XDG_CONFIG_HOME/Vessa/registry.json.
@@ -31,7 +37,9 @@ class TRegistry {
   const QString& HivePath() const { return fHivePath; }
 
   // Opens the key at `path` below the root; creates it (and missing parents)
-  // only when `canCreate`. False when it does not exist or cannot be made.
+  // only when `canCreate`. False when it does not exist or cannot be made;
+  // a disk too full to create it raises RegistryError (Kind::DiskFull), as
+  // the user must hear of that.
   bool OpenKey(const QString& path, bool canCreate);
   void CloseKey();
   bool KeyOpen() const { return fOpen; }

@@ -114,16 +114,34 @@ TEST_F(MovieRecordsTest, SameNameInTwoDirectoriesSharesOneRecord) {
   EXPECT_EQ(onCd.ViewCount, 1);
 }
 
-TEST_F(MovieRecordsTest, HandEditsAreNotSeenAndTheNextFlushOverwritesThem) {
+TEST_F(MovieRecordsTest, EditsMadeMeanwhileAreSeenAfterTheNextFlushAndOnlyOwnKeysReplaceThem) {
   TMovieData movie(Movie("edit.avi"), true);
   movie.RecordView();
   QString text = IniText();
   text.replace("ViewCount=1", "ViewCount=50");
+  text += "[other.avi]\r\nViewCount=7\r\n";
   ASSERT_TRUE(testenv::WriteFile(testenv::MovieListFile(), text.toUtf8()));
   movie.ReadRecord();
-  EXPECT_EQ(movie.ViewCount, 1);
-  movie.SavePosition();
-  EXPECT_TRUE(IniText().contains("ViewCount=1"));
+  EXPECT_EQ(movie.ViewCount, 1);  // records are not re-read from the file
+  movie.ViewPosition = 99;
+  movie.SavePosition();  // changes only ViewPosition
+  EXPECT_TRUE(IniText().contains("ViewCount=50"));
+  EXPECT_TRUE(IniText().contains("ViewPosition=99"));
+  TMovieData other(movies + "/other.avi", true);
+  other.ReadRecord();
+  EXPECT_EQ(other.ViewCount, 7);  // now in this document too
+  movie.RecordView();  // its own count replaces the edited one
+  EXPECT_TRUE(IniText().contains("ViewCount=2"));
+  EXPECT_TRUE(IniText().contains("[other.avi]"));
+}
+
+TEST_F(MovieRecordsTest, AHandEditedCountAtTheTopOfTheRangeStaysThere) {
+  ASSERT_TRUE(testenv::WriteFile(testenv::MovieListFile(), "[top.avi]\nViewCount=2147483647\n"));
+  TMovieData movie(Movie("top.avi"), true);
+  movie.ReadRecord();
+  movie.RecordView();
+  EXPECT_EQ(movie.ViewCount, 2147483647);
+  EXPECT_TRUE(IniText().contains("ViewCount=2147483647"));
 }
 
 TEST_F(MovieRecordsTest, SizesBeyond4GiBAndEvenSecondDates) {
@@ -236,6 +254,8 @@ TEST_F(MovieRecordsTest, AFlushReplacesTheFileWholeAndLeavesNoTemporaryFile) {
   movie.RecordView();
   movie.RecordView();
   const QDir dir(QFileInfo(testenv::MovieListFile()).absolutePath());
-  EXPECT_EQ(dir.entryList({"MovieList.ini*"}, QDir::Files | QDir::Hidden), QStringList({"MovieList.ini"}));
+  // The lock file stays: it is what two processes take turns on.
+  EXPECT_EQ(dir.entryList({"MovieList.ini*"}, QDir::Files | QDir::Hidden),
+            QStringList({"MovieList.ini", "MovieList.ini.lock"}));
   EXPECT_TRUE(IniText().contains("ViewCount=2"));
 }

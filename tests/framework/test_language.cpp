@@ -246,6 +246,18 @@ TEST_F(LanguageFiles, ReadingAcceptsAnyLineBreakAndLatin1) {
   ASSERT_TRUE(ReadCaptionFile(dir + "/b.txt", lines, error));
   EXPECT_EQ(lines, QStringList({"Caption=Café"}));
 
+  // Stacked byte-order marks, in a UTF-8 and in an 8-bit file: all dropped,
+  // and the file reads the same after it is written back.
+  for (const QByteArray& data : {QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF" "first=1\r\nx=\xC3\xA9\r\n"),
+                                 QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF" "first=1\r\nx=\xE9\r\n")}) {
+    ASSERT_TRUE(testenv::WriteFile(dir + "/c.txt", data));
+    ASSERT_TRUE(ReadCaptionFile(dir + "/c.txt", lines, error));
+    EXPECT_EQ(lines, QStringList({"first=1", "x=é"}));
+    WriteCaptionFile(dir + "/c.txt", lines);
+    ASSERT_TRUE(ReadCaptionFile(dir + "/c.txt", lines, error));
+    EXPECT_EQ(TqsStringList(lines).Values("FIRST"), "1");
+  }
+
   const TqsStringList captions(QStringList{"novalue", "Dup=first", "dup=second", "Eq=x=y", "Empty="});
   EXPECT_EQ(captions.Values("DUP"), "first");
   EXPECT_EQ(captions.Values("eq"), "x=y");

@@ -60,6 +60,22 @@ TEST(Registry, ValuesOfUnexpectedJsonTypesFailToRead) {
   EXPECT_THROW(reg.WriteInteger("Sub", 1), platform::RegistryError);
 }
 
+TEST(Registry, AValueWithAnEmptyNameAnswersOnlyForTheEmptyName) {
+  const QString hive = NewHive();
+  ASSERT_TRUE(testenv::WriteFile(hive, R"({"K": {"": 7}})"));
+  platform::TRegistry reg(hive);
+  ASSERT_TRUE(reg.OpenKey("K", false));
+  EXPECT_FALSE(reg.ValueExists("Missing"));
+  EXPECT_THROW(reg.ReadInteger("Missing"), platform::RegistryError);
+  EXPECT_TRUE(reg.ValueExists(""));
+  EXPECT_EQ(reg.ReadInteger(""), 7);
+  reg.WriteInteger("New", 1);  // a new name beside it, not over it
+  reg.CloseKey();
+  const QJsonObject key = HiveJson(hive)["K"].toObject();
+  EXPECT_EQ(key[""].toInt(), 7);
+  EXPECT_EQ(key["New"].toInt(), 1);
+}
+
 TEST(Registry, UnparseableHiveReadsEmptyAndIsSetAsideBeforeTheFirstWrite) {
   const QString hive = NewHive();
   const QByteArray garbage("{ this is not json \x01\x02");

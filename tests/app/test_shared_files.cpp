@@ -1,0 +1,69 @@
+// MovieList.ini and the settings hive shared with other processes and left
+// by killed ones: real child processes (store_writer) write beside the test.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QRegularExpression>
+
+#include "app/pk_param.h"
+#include "tests/app/killed_writers.h"
+#include "tests/support/test_env.h"
+
+namespace {
+
+const QString kWriter = QStringLiteral(CINVO_STORE_WRITER);
+
+// Runs two writers that start writing together; returns their outputs.
+std::pair<QString, QString> RunTwo(const QStringList& a, const QStringList& b) {
+  const QString go = testenv::NewTempDir("go") + "/go";
+  QProcess first, second;
+  first.start(kWriter, a + QStringList{go});
+  second.start(kWriter, b + QStringList{go});
+  EXPECT_TRUE(first.waitForReadyRead(30000));
+  EXPECT_TRUE(second.waitForReadyRead(30000));
+  testenv::WriteFile(go, "");
+  EXPECT_TRUE(first.waitForFinished(120000));
+  EXPECT_TRUE(second.waitForFinished(120000));
+  EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+  EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+  return {QString::fromLocal8Bit(first.readAllStandardOutput()), QString::fromLocal8Bit(second.readAllStandardOutput())};
+}
+
+}  // namespace
+
+TEST(SharedFiles, TwoProcessesRecordingViewsAtOnceLoseNoView) {
+  const QString ini = testenv::NewTempDir("shared") + "/MovieList.ini";
+  constexpr int kMovies = 8, kRounds = 12;
+  RunTwo({"ini", ini, "a", QString::number(kMovies), QString::number(kRounds)},
+         {"ini", ini, "b", QString::number(kMovies), QString::number(kRounds)});
+  TMovieListDocument doc(ini);
+  for (const char* prefix : {"a", "b"})
+    for (int i = 0; i < kMovies; ++i)
+      EXPECT_EQ(doc.ReadString(QStringLiteral("%1%2.avi").arg(prefix).arg(i), "ViewCount"), QString::number(kRounds))
+          << prefix << i;
+}
+
+TEST(SharedFiles, TwoBusySettingsWritersTakeTurns) {
+  const QString hive = testenv::NewTempDir("shared") + "/registry.json";
+  constexpr int kWrites = 150;
+  const auto [a, b] = RunTwo({"hive", hive, "a", QString::number(kWrites)}, {"hive", hive, "b", QString::number(kWrites)});
+  // Neither got far ahead: when one finished, the other had come most of
+  // the way too (and no write gave up on the lock: both exited with 0).
+  static const QRegularExpression other(QStringLiteral("other=(\\d+)"));
+  const int aSaw = other.match(a).captured(1).toInt(), bSaw = other.match(b).captured(1).toInt();
+  EXPECT_GE(std::min(aSaw, bSaw), kWrites / 2) << a.toStdString() << b.toStdString();
+}
+
+TEST(SharedFiles, KilledWritersLeaveWholeFilesAndTheNextWriteRemovesTheirCopies) {
+  for (const auto kind : {killtest::TStoreFile::MovieList, killtest::TStoreFile::Hive}) {
+    const QString path =
+        testenv::NewTempDir("killed") + (kind == killtest::TStoreFile::MovieList ? "/MovieList.ini" : "/registry.json");
+    killtest::Prepare(kind, path);
+    const killtest::TOutcome outcome = killtest::KillWriters(kWriter, kind, path, 12, 40);
+    EXPECT_EQ(outcome.Kills, 12);
+    EXPECT_EQ(outcome.Damaged, 0);
+    EXPECT_LE(outcome.MostLeftovers, 1);  // one kill's copy at most: each write removes the earlier ones
+    EXPECT_EQ(outcome.LeftoversAtEnd, 0) << killtest::Leftovers(path).join(' ').toStdString();
+    EXPECT_TRUE(outcome.WholeAtEnd);
+  }
+}
