@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include "viewer/graph_internal.h"
 #include "viewer/graph_renderers.h"
 
@@ -166,6 +168,21 @@ TFilterGraph::TFilterGraph(QObject* owner) : QObject(owner), fSeeking(this) {
 
 TFilterGraph::~TFilterGraph() {
   SetActive(false);
+  auto leave = [this](std::vector<TFilterGraph*>& graphs) {
+    graphs.erase(std::remove(graphs.begin(), graphs.end(), this), graphs.end());
+  };
+  for (IMemberFilter* member : fMemberFilters) leave(member->fJoinedGraphs);
+  for (IGraphListener* listener : fListeners) leave(listener->fJoinedGraphs);
+}
+
+IMemberFilter::~IMemberFilter() {
+  const std::vector<TFilterGraph*> graphs = fJoinedGraphs;
+  for (TFilterGraph* graph : graphs) graph->ForgetMemberFilter(this);
+}
+
+IGraphListener::~IGraphListener() {
+  const std::vector<TFilterGraph*> graphs = fJoinedGraphs;
+  for (TFilterGraph* graph : graphs) graph->RemoveListener(this);
 }
 
 void TFilterGraph::Loaded() {
@@ -241,6 +258,7 @@ void TFilterGraph::SendControl(int code, int value) {
 void TFilterGraph::AddMemberFilter(IMemberFilter* member) {
   if (!member || std::find(fMemberFilters.begin(), fMemberFilters.end(), member) != fMemberFilters.end()) return;
   fMemberFilters.push_back(member);
+  member->fJoinedGraphs.push_back(this);
   if (fActive) InsertMemberFilter(member);
 }
 
@@ -248,18 +266,43 @@ void TFilterGraph::RemoveMemberFilter(IMemberFilter* member) {
   auto it = std::find(fMemberFilters.begin(), fMemberFilters.end(), member);
   if (it == fMemberFilters.end()) return;
   fMemberFilters.erase(it);
+  std::erase(member->fJoinedGraphs, this);
   if (fActive) TakeOutMemberFilter(member);
   if (fMemberFilters.empty()) fMemberFilters.shrink_to_fit();
 }
 
+void TFilterGraph::ForgetMemberFilter(IMemberFilter* member) {
+  auto it = std::find(fMemberFilters.begin(), fMemberFilters.end(), member);
+  if (it != fMemberFilters.end()) fMemberFilters.erase(it);
+  std::erase(member->fJoinedGraphs, this);
+  for (auto inserted = fInsertedFilters.begin(); inserted != fInsertedFilters.end(); ++inserted) {
+    if (inserted->first != member) continue;
+    GstElement* filter = inserted->second;
+    fInsertedFilters.erase(inserted);
+    if (fGraph) RemoveFilter(fGraph, filter);
+    gst_object_unref(filter);
+    break;
+  }
+}
+
+GstElement* TFilterGraph::InsertedFilterOf(IMemberFilter* member) const {
+  for (const auto& [owner, filter] : fInsertedFilters)
+    if (owner == member) return filter;
+  return nullptr;
+}
+
 void TFilterGraph::AddListener(IGraphListener* listener) {
-  if (listener && std::find(fListeners.begin(), fListeners.end(), listener) == fListeners.end())
+  if (listener && std::find(fListeners.begin(), fListeners.end(), listener) == fListeners.end()) {
     fListeners.push_back(listener);
+    listener->fJoinedGraphs.push_back(this);
+  }
 }
 
 void TFilterGraph::RemoveListener(IGraphListener* listener) {
   auto it = std::find(fListeners.begin(), fListeners.end(), listener);
-  if (it != fListeners.end()) fListeners.erase(it);
+  if (it == fListeners.end()) return;
+  fListeners.erase(it);
+  std::erase(listener->fJoinedGraphs, this);
   if (fListeners.empty()) fListeners.shrink_to_fit();
 }
 
@@ -269,13 +312,19 @@ void TFilterGraph::InsertMemberFilter(IMemberFilter* member) {
   if (GstElement* filter = member->GetFilterObject()) {
     const HRESULT hr = AddFilter(fGraph, filter, name);
     Log(QStringLiteral("Add member filter \"%1\": %2").arg(name, ErrorText(hr)));
+    if (Succeeded(hr)) fInsertedFilters.emplace_back(member, GST_ELEMENT(gst_object_ref(filter)));
   }
   member->FilterNotify(1, 0);
 }
 
 void TFilterGraph::TakeOutMemberFilter(IMemberFilter* member) {
   member->FilterNotify(2, 0);
-  if (GstElement* filter = member->GetFilterObject()) RemoveFilter(fGraph, filter);
+  GstElement* filter = InsertedFilterOf(member);
+  if (filter) {
+    RemoveFilter(fGraph, filter);
+    std::erase_if(fInsertedFilters, [&](const auto& item) { return item.first == member; });
+    gst_object_unref(filter);
+  }
   member->FilterNotify(3, 0);
 }
 

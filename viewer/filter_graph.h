@@ -72,23 +72,42 @@ constexpr unsigned WM_GRAPHNOTIFY = 0x8001;
 // video stream of a rendered file to it. While its input is not connected it
 // is parked (locked in NULL), so it never holds up the graph.
 // GetFilterObject is asked on the user-interface thread only.
+// A member destroyed while still in a graph takes its filter out by itself
+// (without further notifications): a forgotten RemoveMemberFilter never
+// leaves the graph calling freed memory.
+class TFilterGraph;
 class IMemberFilter {
  public:
-  virtual ~IMemberFilter() = default;
+  IMemberFilter() = default;
+  IMemberFilter(const IMemberFilter&) {}  // a copy has joined no graph
+  IMemberFilter& operator=(const IMemberFilter&) { return *this; }
+  virtual ~IMemberFilter();
   // The filter (the member keeps its own reference).
   virtual GstElement* GetFilterObject() = 0;
   virtual QString GetFilterName() = 0;
   // 0 before the filter is added, 1 after, 2 before it is removed, 3 after.
   virtual void FilterNotify(int operation, int value) = 0;
+
+ private:
+  friend class TFilterGraph;
+  std::vector<TFilterGraph*> fJoinedGraphs;
 };
 
 // A control told of every graph event (before the component's own events)
 // and of the control events. Always called on the user-interface thread.
+// A listener destroyed while still in a graph leaves it by itself.
 class IGraphListener {
  public:
-  virtual ~IGraphListener() = default;
+  IGraphListener() = default;
+  IGraphListener(const IGraphListener&) {}  // a copy has joined no graph
+  IGraphListener& operator=(const IGraphListener&) { return *this; }
+  virtual ~IGraphListener();
   virtual void HandleGraphEvent(long code, intptr_t param1, intptr_t param2) = 0;
   virtual void HandleControlEvent(int code, int value) = 0;
+
+ private:
+  friend class TFilterGraph;
+  std::vector<TFilterGraph*> fJoinedGraphs;
 };
 
 // Seeking flags.
@@ -240,6 +259,7 @@ class TFilterGraph : public QObject {
 
  private:
   friend class IMediaSeeking;
+  friend class IMemberFilter;
   struct RenderJob;
 
   void Activate();
@@ -247,6 +267,9 @@ class TFilterGraph : public QObject {
   void SendControl(int code, int value);
   void InsertMemberFilter(IMemberFilter* member);
   void TakeOutMemberFilter(IMemberFilter* member);
+  // A member being destroyed: its filter goes without asking the member.
+  void ForgetMemberFilter(IMemberFilter* member);
+  GstElement* InsertedFilterOf(IMemberFilter* member) const;
   void RegisterGraph();
   void RevokeGraph();
   void ApplyLogFile(const QString& name);
@@ -289,6 +312,8 @@ class TFilterGraph : public QObject {
   double fPlaybackRate = 1.0;
   std::vector<IMemberFilter*> fMemberFilters;
   std::vector<IGraphListener*> fListeners;
+  // The filter each member put into the active graph (referenced).
+  std::vector<std::pair<IMemberFilter*, GstElement*>> fInsertedFilters;
   GstPipeline* fGraph = nullptr;
   GstBus* fBus = nullptr;
   unsigned fRotCookie = 0;

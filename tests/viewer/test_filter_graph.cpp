@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <cmath>
+#include <memory>
 #include <QRegularExpression>
 
 #include "tests/support/test_env.h"
@@ -30,8 +31,8 @@ class FilterGraph : public ::testing::Test {
 };
 
 TEST_F(FilterGraph, ActivatingTwiceBuildsOneGraphAndTellsListenersOnce) {
-  TFilterGraph graph;
   TRecordingListener listener;
+  TFilterGraph graph;
   graph.AddListener(&listener);
   int activations = 0;
   graph.SetOnActivate([&](QObject* sender) {
@@ -76,8 +77,8 @@ TEST_F(FilterGraph, GraphKindsThatDoNotExistHereFailInsteadOfPretending) {
 }
 
 TEST_F(FilterGraph, RenderingWithoutGraphReturnsFalseSilently) {
-  TFilterGraph graph;
   TRecordingListener listener;
+  TFilterGraph graph;
   graph.AddListener(&listener);
   EXPECT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_FALSE);
   EXPECT_TRUE(listener.controlEvents.empty());
@@ -85,8 +86,8 @@ TEST_F(FilterGraph, RenderingWithoutGraphReturnsFalseSilently) {
 
 TEST_F(FilterGraph, MemberFilterJoinsTakesTheVideoAndSurvivesEmptyGraph) {
   TFakeVideoWindow window;  // outlives the graph, as a member must
-  TFilterGraph graph;
   TRecordingListener listener;
+  TFilterGraph graph;
   graph.AddMemberFilter(&window);
   graph.AddListener(&listener);
   EXPECT_TRUE(window.notifications.empty());  // inactive: only listed
@@ -124,6 +125,38 @@ TEST_F(FilterGraph, MemberFilterJoinsTakesTheVideoAndSurvivesEmptyGraph) {
   for (int i = 0; i < after.Count(); ++i) EXPECT_NE(after.Items(i), window.GetFilterObject());
 }
 
+TEST_F(FilterGraph, ListenersAndMembersDestroyedWithoutLeavingTakeThemselvesOut) {
+  auto graph = std::make_unique<TFilterGraph>();
+  auto listener = std::make_unique<TRecordingListener>();
+  auto window = std::make_unique<TFakeVideoWindow>();
+  auto staying = std::make_unique<TRecordingListener>();
+  graph->AddListener(listener.get());
+  graph->AddListener(staying.get());
+  graph->AddMemberFilter(window.get());
+  graph->SetActive(true);
+  ASSERT_EQ(graph->RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);
+  GstElement* filter = GST_ELEMENT(gst_object_ref(window->GetFilterObject()));
+  ASSERT_TRUE(graph->Play());
+
+  // Gone while the graph plays, without RemoveListener / RemoveMemberFilter.
+  listener.reset();
+  window.reset();
+  EXPECT_EQ(graph->Listeners(), std::vector<IGraphListener*>{staying.get()});
+  EXPECT_TRUE(graph->MemberFilters().empty());
+  TFilterList left(graph->Graph());
+  for (int i = 0; i < left.Count(); ++i) EXPECT_NE(left.Items(i), filter);
+  EXPECT_EQ(GST_OBJECT_PARENT(filter), nullptr);
+  gst_object_unref(filter);
+
+  // The graph goes on telling the one still there, and closes cleanly.
+  ASSERT_TRUE(WaitFor([&] { return staying->CountGraph(EC_COMPLETE) == 1; }));
+  graph->EmptyGraph();
+  ASSERT_EQ(graph->RenderMediaFile(Movie(TMovieKind::VideoOnly)), S_OK);
+  graph.reset();
+  EXPECT_EQ(staying->controlEvents.back(), std::make_pair(int(ControlActivation), 0));
+  staying.reset();  // after its graph: nothing left to leave
+}
+
 TEST_F(FilterGraph, WithoutVideoWindowTheVideoGoesToAPlainRenderer) {
   TFilterGraph graph;
   graph.SetActive(true);
@@ -134,9 +167,9 @@ TEST_F(FilterGraph, WithoutVideoWindowTheVideoGoesToAPlainRenderer) {
 }
 
 TEST_F(FilterGraph, ClockChangeReachesListenersThenOnDSEventThenItsHandlerOncePerBuiltGraph) {
-  TFilterGraph graph;
   QStringList trace;
   TRecordingListener listener(&trace);
+  TFilterGraph graph;
   graph.AddListener(&listener);
   graph.SetOnDSEvent([&](QObject*, long code, intptr_t, intptr_t) { trace << QStringLiteral("ds %1").arg(code); });
   int clockChanges = 0;
@@ -177,8 +210,8 @@ TEST_F(FilterGraph, ClockChangeReachesListenersThenOnDSEventThenItsHandlerOncePe
 }
 
 TEST_F(FilterGraph, EventsStillFlowAfterADeactivationWithANotificationOutstanding) {
-  TFilterGraph graph;
   TRecordingListener listener;
+  TFilterGraph graph;
   graph.AddListener(&listener);
   graph.SetActive(true);
   ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);
@@ -268,8 +301,8 @@ TEST_F(FilterGraph, AnAudioOnlyFileDoesNotWaitForTheIdleVideoWindow) {
 }
 
 TEST_F(FilterGraph, PositionsStayReadableAndSettableAfterStop) {
-  TFilterGraph graph;
   TRecordingListener listener;
+  TFilterGraph graph;
   graph.AddListener(&listener);
   graph.SetActive(true);
   ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);

@@ -97,8 +97,10 @@ TEST_F(GraphUtils, FilterListEnumeratesInAddingOrderAndRemovesByIdentity) {
   }
   // The list only held references: the graph still has all three.
   EXPECT_EQ(TFilterList(graph).Count(), 3);
+  gst_object_ref(b);  // removed, b would go with the graph's reference
   EXPECT_EQ(RemoveFilter(graph, b), S_OK);
   EXPECT_EQ(RemoveFilter(graph, b), E_NOT_IN_GRAPH);
+  gst_object_unref(b);
   EXPECT_EQ(TFilterList(graph).Count(), 2);
   EXPECT_EQ(TFilterList(nullptr).Count(), 0);
   gst_object_unref(graph);
