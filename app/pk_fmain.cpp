@@ -26,10 +26,8 @@
 #include "viewer/color_control.h"
 #include "viewer/filter_graph.h"
 #include "viewer/video_window.h"
-#if __has_include("viewer/pk_fViewer.h")
 #include "viewer/pk_fViewer.h"
-#define CINVO_HAS_VIEWER 1
-#endif
+#include "controls/qs_ShellNotify.h"
 
 TFrmShowcase* FrmShowcase = nullptr;
 
@@ -253,6 +251,14 @@ void TFrmShowcase::CreateComponents() {
   qsXPMenu->SetBarFont(barFont);
   qsXPMenu->SetActive(true);
 
+  SHChangeNotify = Named(new TSHChangeNotify(this), "SHChangeNotify");
+  SHChangeNotify->SetOnMediaInserted(
+      [this](TSHChangeNotify*, std::uint32_t, const QString& path) { SHChangeNotifyMediaInserted(path); });
+  SHChangeNotify->SetOnMediaRemoved(
+      [this](TSHChangeNotify*, std::uint32_t, const QString& path) { SHChangeNotifyMediaRemoved(path); });
+  SHChangeNotify->SetOnUpdateDir(
+      [this](TSHChangeNotify*, std::uint32_t flags, const QString& path) { SHChangeNotifyUpdateDir(flags, path); });
+
   Timer = Named(new QTimer(this), "Timer");
   Timer->setInterval(2500);
   connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
@@ -448,13 +454,11 @@ void TFrmShowcase::StartMovie(const QString& path, TMovieData& record) {
   FilterGraph->Stop();
   FilterGraph->SetActive(false);
   if (Parameters().InternalViewer) {
-#ifdef CINVO_HAS_VIEWER
     if (!FrmViewer) {
       FrmViewer = new TFrmViewer(this);
       FrmViewer->SetOnUpdateMoviePosition([this](TMovieData& movie) { UpdateMoviePosition(movie); });
     }
     FrmViewer->OpenMovie(path, &record);
-#endif
     return;
   }
   ShellOpen(path);

@@ -12,6 +12,7 @@
 #include "app/pk_param.h"
 #include "app/pk_str.h"
 #include "controls/qs_Buttons.h"
+#include "controls/qs_ShellNotify.h"
 #include "framework/qs_contexte.h"
 #include "framework/qs_messages.h"
 #include "framework/qs_stringlist.h"
@@ -171,11 +172,11 @@ void TFrmShowcase::ScanCD() {
   // No reader set or no disc in it: there is nothing to scan (and the
   // separator alone would name the root of the file system).
   const QString cdRoot = CDRoot();
+  WatchLibrary();  // the disc may have come or gone
   if (cdRoot.isEmpty()) return;
   const QString root = AddBackslash(cdRoot);
   if (!DriveReady(root)) return;
   ForEachFile(root + QStringLiteral("*.avi"), [this](const QString& path, const TSearchRec&) { AddCDMovie(path); });
-  WatchLibrary();
 }
 
 void TFrmShowcase::AddCDMovie(const QString& path) {
@@ -273,7 +274,13 @@ void TFrmShowcase::SHChangeNotifyUpdateDir(unsigned, const QString& path) {
 }
 
 void TFrmShowcase::WatchLibrary() {
-  // The change source watches these trees; everything else is unseen.
+  // Directory changes are seen in these trees only: the library and the
+  // disc in the reader.
+  QStringList trees;
+  if (!ListMovieDir.isEmpty()) trees << ListMovieDir;
+  const QString cdRoot = CDRoot();
+  if (!cdRoot.isEmpty()) trees << cdRoot;
+  if (SHChangeNotify && trees != SHChangeNotify->WatchedTrees()) SHChangeNotify->SetWatchedTrees(trees);
 }
 
 // ---------------------------------------------------------------- copy

@@ -22,6 +22,7 @@
 #include "tests/support/recording_opener.h"
 #include "tests/support/test_movies.h"
 #include "viewer/filter_graph.h"
+#include "viewer/pk_fViewer.h"
 #include "viewer/video_window.h"
 
 // Readable failures.
@@ -313,6 +314,50 @@ TEST_F(LibraryTest, StartingCountsTheViewFirstAndHandsTheMovieOver) {
   EXPECT_TRUE(w._lbInfoViewDate->Caption().startsWith("Last seen the "));
 }
 
+TEST_F(LibraryTest, TheViewerPlaysTheMovieAndItsPositionComesBack) {
+  const QString longMovie = MovieFile(TMovieKind::LongVideoOnly);
+  ASSERT_FALSE(longMovie.isEmpty());
+  Place(longMovie, movies_ + "/Epic.avi");
+  Place(movie_, movies_ + "/Alpha.avi");
+  Parameters().CDReader.clear();
+  Parameters().InternalViewer = true;
+  TFrmShowcase& w = Open();
+  SelectAndPreview("Epic", true);
+  w.BtViewClick();
+  // Counted before it plays.
+  EXPECT_TRUE(QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile())).contains("ViewCount=1"));
+  ASSERT_NE(FrmViewer, nullptr);
+  EXPECT_EQ(FrmViewer->parent(), &w) << "the main window owns the viewer";
+  EXPECT_TRUE(FrmViewer->isVisible());
+  EXPECT_EQ(FrmViewer->MovieFileName(), movies_ + "/Epic.avi");
+  EXPECT_FALSE(w.FilterGraph->Active()) << "the preview makes way";
+  ASSERT_TRUE(WaitFor([] {
+    int64_t current = 0;
+    IMediaSeeking* seeking = FrmViewer->FilterGraph->MediaSeeking();
+    return seeking && seeking->GetCurrentPosition(&current) >= 0 && current >= 2LL * 10000000;
+  }));
+  TFrmViewer* viewer = FrmViewer;
+  viewer->close();
+  EXPECT_EQ(FrmViewer, viewer) << "closing hides the viewer, which stays for the next movie";
+  EXPECT_FALSE(viewer->isVisible());
+  const std::int64_t reached = viewer->CurrentMovie().ViewPosition;
+  EXPECT_GE(reached, 2);
+  const QString ini = QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile()));
+  EXPECT_TRUE(ini.contains(QStringLiteral("ViewPosition=%1").arg(reached))) << ini.toStdString();
+  // The next selection shows it.
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Alpha", true)));
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Epic", true)));
+  EXPECT_EQ(w._lbInfoLinked->Caption(), "Position : " + SecondsToText(reached));
+  EXPECT_EQ(w._lbInfoViewCount->Caption(), "Seen 1 times");
+
+  // The same viewer plays the next movie.
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Alpha", true)));
+  w.BtViewClick();
+  EXPECT_EQ(FrmViewer, viewer);
+  EXPECT_EQ(viewer->MovieFileName(), movies_ + "/Alpha.avi");
+  viewer->close();
+}
+
 TEST_F(LibraryTest, AVanishedMovieIsNamedNotCountedAndTheListRefreshed) {
   Place(movie_, movies_ + "/Alpha.avi");
   Place(movie_, movies_ + "/Gone.avi");
@@ -461,6 +506,22 @@ TEST_F(LibraryTest, ADirectoryChangeInOrBesideTheLibraryRefreshesIt) {
   w.SHChangeNotifyUpdateDir(0x1000, base_ + "/Movies2");
   ASSERT_TRUE(Settled());
   EXPECT_EQ(Captions(w), QStringList({"Alpha", "Beta"}));
+}
+
+TEST_F(LibraryTest, AMovieAddedToTheLibraryAppearsByItself) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  QDir().mkpath(movies_ + "/sub");
+  Parameters().Recurse = true;
+  TFrmShowcase& w = Open();
+  ASSERT_EQ(Captions(w), QStringList({"Alpha"}));
+  // Copied in by another program: the change notification refreshes the
+  // list, without waiting for anything else.
+  Place(movie_, movies_ + "/sub/Beta.avi");
+  ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 2 && !w.ListsPending(); }));
+  EXPECT_EQ(Captions(w), QStringList({"Alpha", "Beta"}));
+  QFile::remove(movies_ + "/Alpha.avi");
+  ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 1 && !w.ListsPending(); }));
+  EXPECT_EQ(Captions(w), QStringList({"Beta"}));
 }
 
 TEST_F(LibraryTest, ConfirmedParametersRebuildTheLists) {
