@@ -1,37 +1,125 @@
-// Start-up of Cinvo.
+// Start-up of Cinvo: one running copy per program file; then either the
+// movie named on the command line, played in the viewer (direct play), or
+// the movie library; what must outlive the run is written back at the end.
+#include <QApplication>
+#include <QIcon>
+#include <QPointer>
+#include <QStringList>
+
+#include <cstdlib>
+#include <memory>
+
 #include "app/pk_fmain.h"
 #include "app/pk_param.h"
 #include "app/pk_str.h"
 #include "assets/qs_Assets.h"
 #include "controls/qs_XPMenu.h"
+#include "framework/qs_JustOne.h"
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
+#include "framework/qs_tools.h"
+#include "platform/termination_signals.h"
+#include "viewer/pk_fViewer.h"
 
-#include <QIcon>
+namespace {
+
+const QString kApplicationTitle = QStringLiteral("Cinvo");
+
+// Set once, before the message loop starts.
+bool DirectPlay = false;
+// The record of the movie named on the command line (direct play only).
+std::unique_ptr<TMovieData> CommandLineMovie;
+// The window whose closing ends the run: the viewer in direct play, the
+// library window otherwise.
+QPointer<QWidget> MainWindow;
+
+// Library mode: creates and shows the main window.
+QWidget* CreateLibraryWindow() {
+  auto* window = new TFrmShowcase();
+  window->show();
+  return window;
+}
+
+// Direct play: the first argument, when it names an existing file, is played
+// in the viewer, which becomes the main window. Further arguments are
+// ignored. False when there is no such file; nothing has been made then.
+bool PlayCommandLineMovie(const QStringList& arguments) {
+  if (arguments.size() < 2) return false;
+  const QString fileName = arguments.at(1);
+  if (!IsExistingFile(fileName)) return false;
+  MainWindow = new TFrmViewer();
+  CommandLineMovie = std::make_unique<TMovieData>(fileName, true);
+  CommandLineMovie->ReadRecord();
+  FrmViewer->OpenMovie(fileName, CommandLineMovie.get());
+  return true;
+}
+
+// A request to end from outside (a signal): every window closes through its
+// normal close, as if the user had closed it, and the message loop ends.
+void EndRunOnRequest() {
+  QApplication::closeAllWindows();
+  QCoreApplication::quit();
+}
+
+// The message loop. Signals caught so far arrive from its first pass: only
+// then can the windows close through their normal close and the loop end.
+void RunMessageLoop(platform::TTerminationSignals& termination) {
+  termination.Deliver([](int) { EndRunOnRequest(); });
+  QApplication::exec();
+}
+
+// Direct play: one more view, and the position the viewer reached.
+void RecordCommandLineView() {
+  CommandLineMovie->ViewPosition = FrmViewer->CurrentMovie().ViewPosition;
+  CommandLineMovie->RecordView();
+}
+
+// Errors reported for later (a failed write) are shown before the end.
+void ShowPendingErrors() { QCoreApplication::processEvents(); }
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything else: a second copy only brings the first forward.
+  if (!IsFirstInstance()) return EXIT_SUCCESS;
+
   TqsApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("Cinvo"));
+  platform::TTerminationSignals termination;
+  QApplication::setApplicationDisplayName(kApplicationTitle);
   QApplication::setWindowIcon(QIcon(QString::fromLatin1(kProgramIcon)));
+  ListenForLaterInstances([] { return MainWindow.data(); });
   InstallShadowedHints();
   InitializeSettingsUnit();
   InitializeLauncherStrings();
-  int exitCode = 0;
+
+  int exitCode = EXIT_SUCCESS;
   try {
     Parameters().Load();
-    {
-      // Library mode: the main window lists the movies until it closes.
-      TFrmShowcase window;
-      window.show();
-      exitCode = app.exec();
+    try {
+      DirectPlay = PlayCommandLineMovie(QCoreApplication::arguments());
+      if (!DirectPlay) MainWindow = CreateLibraryWindow();
+      RunMessageLoop(termination);
+      if (DirectPlay) RecordCommandLineView();
+    } catch (const std::exception& e) {
+      // A movie that cannot be played: the viewer stays closed and no view
+      // is counted.
+      ShowErrorMessage(ErrorMessageOf(e));
+      exitCode = EXIT_FAILURE;
     }
     Parameters().Save();
   } catch (const std::exception& e) {
-    ShowErrorMessage(QString::fromUtf8(e.what()));
-    exitCode = 1;
+    ShowErrorMessage(ErrorMessageOf(e));
+    exitCode = EXIT_FAILURE;
   }
+  ShowPendingErrors();
+
+  // Release in the reverse order of creation.
+  delete MainWindow.data();
+  delete FrmViewer;
+  CommandLineMovie.reset();
   ReleaseParameters();
   ReleaseMovieList();
   FinalizeSettingsUnit();
+  CloseInstanceMutex();
   return exitCode;
 }

@@ -15,12 +15,12 @@ TErrorDisplay& CurrentErrorDisplay() {
   return display;
 }
 
-QString MessageOf(const std::exception& e) {
+}  // namespace
+
+QString ErrorMessageOf(const std::exception& e) {
   if (const auto* own = dynamic_cast<const Exception*>(&e)) return own->Message();
   return QString::fromUtf8(e.what());
 }
-
-}  // namespace
 
 void SetErrorDisplay(TErrorDisplay display) { CurrentErrorDisplay() = std::move(display); }
 
@@ -41,13 +41,22 @@ void ReportErrorLater(const QString& message) {
     ShowErrorMessage(message);
 }
 
-TqsApplication::TqsApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TqsApplication::TqsApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // For runs nobody sits in front of (scripts, tests): errors go to the
+  // standard error output instead of a message box that waits for a click.
+  if (!qEnvironmentVariableIsEmpty("CINVO_ERRORS_TO_STDERR")) {
+    SetErrorDisplay([](const QString& message) {
+      std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+      std::fflush(stderr);
+    });
+  }
+}
 
 bool TqsApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
-    ShowErrorMessage(MessageOf(e));
+    ShowErrorMessage(ErrorMessageOf(e));
   } catch (...) {
     ShowErrorMessage(QStringLiteral("An unexpected error occurred."));
   }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QString>
 
+#include <exception>
 #include <functional>
 
 using TErrorDisplay = std::function<void(const QString& message)>;
@@ -16,6 +17,8 @@ void ShowErrorMessage(const QString& message);
 // Shows `message` once the current event has been handled, so the caller
 // carries on (a failed write must not stop a movie from starting).
 void ReportErrorLater(const QString& message);
+// The message an exception carries.
+QString ErrorMessageOf(const std::exception& e);
 
 class TqsApplication : public QApplication {
   Q_OBJECT

@@ -1,0 +1,138 @@
+#include "platform/single_instance.h"
+
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+constexpr qint64 kLongestRequest = 64;
+
+bool SendAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+TSingleInstance::TSingleInstance(const QString& name, const QString& directory)
+    : fName(name), fDirectory(directory) {}
+
+TSingleInstance::~TSingleInstance() {
+  // The server goes first: its socket file is removed while we still hold
+  // the lock, so nobody mistakes it for a live one.
+  fServer.reset();
+  if (fLock) fLock->unlock();
+}
+
+QString TSingleInstance::LockPath() const { return QDir(fDirectory).filePath(fName + QStringLiteral(".lock")); }
+
+QString TSingleInstance::SocketPath() const { return QDir(fDirectory).filePath(fName + QStringLiteral(".socket")); }
+
+QString TSingleInstance::DefaultDirectory() {
+  const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (!runtime.isEmpty()) return runtime;
+  // A directory of this user's own: in a shared temporary directory another
+  // user's lock would otherwise look like a running copy.
+  const QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("cinvo-runtime-%1").arg(::getuid()));
+  QDir().mkpath(own);
+  QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  return own;
+}
+
+TInstanceClaim TSingleInstance::Claim() {
+  if (fLock && fLock->isLocked()) return TInstanceClaim::First;
+  QDir().mkpath(fDirectory);
+  fLock = std::make_unique<QLockFile>(LockPath());
+  // Only a dead holder makes a lock stale, never its age: a copy may play
+  // for hours.
+  fLock->setStaleLockTime(0);
+  if (fLock->tryLock(0)) return TInstanceClaim::First;
+  const QLockFile::LockError error = fLock->error();
+  fLock.reset();
+  if (error != QLockFile::LockFailedError) return TInstanceClaim::NoLock;
+  AskRunningInstanceToRaise(SocketPath(), 1000);
+  return TInstanceClaim::Running;
+}
+
+bool TSingleInstance::Listen(std::function<void()> onRaise) {
+  if (!fLock || !fLock->isLocked()) return false;
+  fOnRaise = std::move(onRaise);
+  if (fServer) return true;
+  auto server = std::make_unique<QLocalServer>();
+  server->setSocketOptions(QLocalServer::UserAccessOption);
+  // We hold the lock, so a socket file there was left by a copy that died.
+  QLocalServer::removeServer(SocketPath());
+  if (!server->listen(SocketPath())) return false;
+  QLocalServer* raw = server.get();
+  QObject::connect(raw, &QLocalServer::newConnection, raw, [this, raw] {
+    while (QLocalSocket* socket = raw->nextPendingConnection()) {
+      QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+      QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+        if (!socket->canReadLine()) {
+          if (socket->bytesAvailable() > kLongestRequest) socket->abort();
+          return;
+        }
+        const QByteArray request = socket->readLine(kLongestRequest);
+        socket->disconnectFromServer();
+        if (request == kRaiseRequest && fOnRaise) fOnRaise();
+      });
+    }
+  });
+  fServer = std::move(server);
+  return true;
+}
+
+bool AskRunningInstanceToRaise(const QString& socketPath, int waitMs) {
+  const QByteArray path = QFile::encodeName(socketPath);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.isEmpty() || static_cast<size_t>(path.size()) >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+
+  QElapsedTimer timer;
+  timer.start();
+  for (;;) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    // A copy that hangs must not hang this start too: bounds connect and send.
+    timeval timeout{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+      const bool sent = SendAll(fd, TSingleInstance::kRaiseRequest, std::strlen(TSingleInstance::kRaiseRequest));
+      ::close(fd);
+      return sent;
+    }
+    const int error = errno;
+    ::close(fd);
+    // No socket yet, or not listening yet: the holder may still be starting.
+    const bool mayComeUp = error == ENOENT || error == ECONNREFUSED || error == EINTR;
+    if (!mayComeUp || timer.elapsed() >= waitMs) return false;
+    QThread::msleep(50);
+  }
+}
+
+}  // namespace platform
