@@ -77,7 +77,9 @@ QString FormatText(QString text, const QString& placeholder, const QString& valu
 // ------------------------------------------------------------------ items
 
 TMovieItem::TMovieItem(const QString& caption, std::unique_ptr<TMovieData> data)
-    : QTreeWidgetItem(QStringList{caption}), fData(std::move(data)) {
+    : QTreeWidgetItem(QStringList{caption}, kType),
+      fData(std::move(data)),
+      fSortKey(QCollator::defaultSortKey(caption)) {
   if (fData) setToolTip(0, fData->FileName);
 }
 
@@ -85,6 +87,8 @@ TMovieItem::TMovieItem(const QString& caption, std::unique_ptr<TMovieData> data)
 TMovieItem::~TMovieItem() = default;
 
 bool TMovieItem::operator<(const QTreeWidgetItem& other) const {
+  // The same order as the locale-aware comparison of the captions.
+  if (other.type() == kType) return fSortKey.compare(static_cast<const TMovieItem&>(other).fSortKey) < 0;
   return text(0).localeAwareCompare(other.text(0)) < 0;
 }
 

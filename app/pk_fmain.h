@@ -1,8 +1,10 @@
 #pragma once
 // The main window: the movie library on the left, the preview and the
 // selected movie's information on the right.
+#include <QCollatorSortKey>
 #include <QString>
 #include <QStringList>
+#include <QCollator>
 #include <QTreeWidgetItem>
 
 #include <cstdint>
@@ -32,6 +34,7 @@ constexpr unsigned WM_PREVIEW = 2024;  // WM_USER + 1000
 // sort on their caption the way the user's language orders words.
 class TMovieItem : public QTreeWidgetItem {
  public:
+  static constexpr int kType = QTreeWidgetItem::UserType + 1;
   TMovieItem(const QString& caption, std::unique_ptr<TMovieData> data);
   ~TMovieItem() override;
   TMovieData* Data() const { return fData.get(); }
@@ -39,6 +42,10 @@ class TMovieItem : public QTreeWidgetItem {
 
  private:
   std::unique_ptr<TMovieData> fData;
+  // The caption's collation key, made once: a list of ten thousand movies
+  // is sorted again as they arrive, and comparing texts through the item's
+  // data costs far more than comparing keys.
+  QCollatorSortKey fSortKey;
 };
 
 class TFrmShowcase : public TFrmBaseMain {
