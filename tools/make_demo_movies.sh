@@ -18,7 +18,7 @@ if [ -f "$hive" ] && command -v jq >/dev/null; then
   chosen=$(jq -r 'def key($k): if type == "object"
                     then (to_entries | map(select((.key | ascii_downcase) == $k)) | first | .value)
                     else null end;
-                  key("software") | key("vessa") | key("cinvo") | key("moviedir") | strings' "$hive" 2>/dev/null) || chosen=
+                  key("software") | key("vessa") | key("cinvo") | key("initial") | key("moviedir") | strings' "$hive" 2>/dev/null) || chosen=
 fi
 if [ -n "$chosen" ] && [ "${chosen%/}" != "$default_dir" ]; then exit 0; fi
 if [ -e "$default_dir" ]; then exit 0; fi
@@ -31,7 +31,7 @@ echo "First run: making a few short demo movies in $default_dir"
 # Made aside and moved in place whole, so that an interrupted run leaves no
 # half library that would never be completed.
 work="$program_dir/.Movies.partial.$$"
-trap 'rm -rf "$work"' EXIT INT TERM
+trap 'rm -rf "$work"' EXIT INT TERM HUP
 mkdir -p "$work/Travels"
 
 font=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
@@ -61,4 +61,4 @@ movie "Two Voices.avi" "Two Voices - two sound tracks" testsrc 440 880
 movie "Travels/Mountain Road.avi" "Mountain Road" smptehdbars 660
 
 mv "$work" "$default_dir"
-trap - EXIT INT TERM
+trap - EXIT INT TERM HUP
