@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -23,8 +25,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/pk_param.h"
-#include "framework/qs_contexte.h"
 
 // Last: Xlib's macros clash with Qt's names.
 #include <X11/Xlib.h>
@@ -73,15 +73,12 @@ bool MakeSetup(TSetup& setup, int directories, int each) {
       if (!file.open(QIODevice::WriteOnly)) return false;
     }
   }
-  // The settings a user would have made in the parameters dialog.
-  qputenv("CINVO_REGISTRY", setup.dir.filePath("registry.json").toLocal8Bit());
-  InitializeSettingsUnit();
-  Parameters().Load();
-  Parameters().MovieDir = movies;
-  Parameters().Recurse = directories > 0;
-  Parameters().Save();
-  ReleaseParameters();
-  FinalizeSettingsUnit();
+  // The settings a user would have made in the parameters dialog, where the
+  // program keeps them (under its own name, which is not this program's).
+  const QJsonObject initial{{"MovieDir", movies}, {"Recurse", directories > 0 ? 1 : 0}};
+  const QJsonObject hive{{"Software", QJsonObject{{"Vessa", QJsonObject{{"Cinvo", QJsonObject{{"Initial", initial}}}}}}}};
+  QFile registry(setup.dir.filePath("registry.json"));
+  if (!registry.open(QIODevice::WriteOnly) || registry.write(QJsonDocument(hive).toJson()) <= 0) return false;
   return true;
 }
 
