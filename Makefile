@@ -10,7 +10,7 @@ PACKAGES := \
 	libsimpleini-dev libjpeg-dev \
 	libx11-dev libxext-dev libxrandr-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	xvfb xauth x11-xserver-utils ffmpeg xdg-utils dbus-daemon \
+	xvfb xauth x11-xserver-utils xdotool ffmpeg xdg-utils dbus-daemon \
 	fonts-dejavu-core fonts-wine
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
