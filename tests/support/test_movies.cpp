@@ -164,6 +164,18 @@ bool Make(TMovieKind kind, const QString& path) {
       };
       return RunPipeline(Mux(path) + video + audio(440) + audio(1760));
     }
+    case TMovieKind::TopDownRgb:
+      // ffmpeg stores raw BGR with a negative height: rows from the top.
+      return RunFfmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc=size=160x120:rate=15:duration=%1").arg(kMovieSeconds),
+                        "-f", "lavfi", "-i",
+                        QStringLiteral("sine=frequency=440:sample_rate=22050:duration=%1").arg(kMovieSeconds), "-c:v",
+                        "rawvideo", "-pix_fmt", "bgr24", "-c:a", "pcm_s16le", path});
+    case TMovieKind::H264Mp3:
+      return RunFfmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc=size=320x240:rate=25:duration=%1").arg(kMovieSeconds),
+                        "-f", "lavfi", "-i",
+                        QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(kMovieSeconds), "-c:v",
+                        "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "libmp3lame", "-b:a", "96k",
+                        path});
     case TMovieKind::TextFile: {
       QFile file(path);
       return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&

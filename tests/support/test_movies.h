@@ -23,6 +23,8 @@ enum class TMovieKind {
   LongVideoOnly,      // 32x24 MJPEG at 1 fps, no sound, 100 minutes
   TwoAudioLong,       // 64x48 MJPEG at 5 fps, 440 Hz and 1760 Hz PCM streams, 40 s
   HalfMinuteMjpegPcm, // as MjpegPcm, kHalfMinuteSeconds long
+  TopDownRgb,         // uncompressed 24-bit RGB stored top-down, PCM sound
+  H264Mp3,            // 320x240 H.264 (libx264) with MP3 sound, 2 s
 };
 
 constexpr int kLongMovieSeconds = 6000;
