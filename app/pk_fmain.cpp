@@ -33,9 +33,10 @@ TFrmShowcase* FrmShowcase = nullptr;
 
 namespace {
 
-// Where the help pages live; the page itself is fixed.
+// Where the help pages live (set when building, see app/CMakeLists.txt);
+// the page itself is fixed.
 #ifndef CINVO_HELP_SITE
-#define CINVO_HELP_SITE "https://www.vessa.fr"
+#define CINVO_HELP_SITE "https://www.vessa.example"
 #endif
 constexpr char kHelpPage[] = "/V2/articles.php?lng=fr&pg=11";
 
@@ -145,8 +146,10 @@ void TFrmShowcase::CreateComponents() {
   ListView->setMouseTracking(true);
   ListView->setFrameShape(QFrame::StyledPanel);
   // Button-face background with grid lines between the rows.
-  ListView->setStyleSheet(QStringLiteral("QTreeView { background: palette(button); }"
-                                         "QTreeView::item { border-bottom: 1px solid palette(mid); }"));
+  ListView->setStyleSheet(QStringLiteral(
+      "QTreeView { background: palette(button); }"
+      "QTreeView::item { border-bottom: 1px solid palette(midlight); }"
+      "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
   ListView->SetPopupMenu(PopupMenu);
   // A hand over the movies, the arrow elsewhere.
   connect(ListView, &QTreeWidget::itemEntered, ListView,

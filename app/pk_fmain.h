@@ -1,10 +1,9 @@
 #pragma once
 // The main window: the movie library on the left, the preview and the
 // selected movie's information on the right.
-#include <QCollatorSortKey>
+#include <QCollator>
 #include <QString>
 #include <QStringList>
-#include <QCollator>
 #include <QTreeWidgetItem>
 
 #include <cstdint>

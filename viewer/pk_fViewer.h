@@ -76,7 +76,8 @@ class TFrmViewer : public TFrmBaseMain {
   // position is kept under the record's name even when `fileName` is a copy.
   // Raises (EDirectShowException etc.) when the movie cannot be rendered;
   // the viewer then stays hidden and the screen saver, power phases and
-  // display mode are already back as they were.
+  // display mode are already back as they were. A movie still showing is
+  // closed first (its position stored).
   void OpenMovie(const QString& fileName, const TMovieData* movie);
   // The viewer's own record: after a close, ViewPosition holds the second
   // reached.
@@ -102,6 +103,10 @@ class TFrmViewer : public TFrmBaseMain {
 
   // Operations and handlers.
   void FormCreate() override;
+  // Every close (toolbar, menu, Escape, the window manager, quitting, the
+  // session ending) runs it: the position reached is stored and the screen
+  // given back; then the window hides. A viewer showing no movie has
+  // nothing to do, so closing twice is harmless.
   void FormClose() override;
   void PlayMovie();
   void PauseMovie();
@@ -185,6 +190,7 @@ class TFrmViewer : public TFrmBaseMain {
   // The graph holds the movie (a failed rebuild leaves it empty).
   bool fRendered = false;
   IMediaSeeking* fMediaSeeking = nullptr;
+  QMetaObject::Connection fScreenFollow;
 };
 
 // The one viewer: null until created, reset when destroyed.
