@@ -10,7 +10,7 @@ PACKAGES := \
 	libsimpleini-dev libjpeg-dev \
 	libx11-dev libxext-dev libxrandr-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	xvfb xauth x11-xserver-utils xdotool ffmpeg xdg-utils dbus-daemon \
+	xvfb xauth x11-xserver-utils xdotool ffmpeg jq xdg-utils dbus-daemon \
 	fonts-dejavu-core fonts-wine
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -56,7 +56,9 @@ configure: $(BUILD_DIR)/build.ninja
 build: deps configure
 	cmake --build $(BUILD_DIR)
 
+# A first run gets a few demo movies in the default movies directory.
 run: build
+	@tools/make_demo_movies.sh $(BUILD_DIR)/app
 	./$(BUILD_DIR)/app/cinvo $(ARGS)
 
 test: build
@@ -64,7 +66,7 @@ test: build
 
 bench: build
 	cmake --build $(BUILD_DIR) --target benches
-	@for b in $(BUILD_DIR)/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
+	@for b in $(BUILD_DIR)/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then $(XVFB) "$$b" || exit 1; fi; done
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer:
 # memory errors, undefined behaviour and leaks of our own code fail a test.

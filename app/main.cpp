@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/pk_fmain.h"
 #include "app/pk_param.h"
 #include "app/pk_str.h"
 #include "assets/qs_Assets.h"
@@ -16,7 +17,6 @@
 #include "framework/qs_JustOne.h"
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
-#include "framework/qs_fbaseMain.h"
 #include "framework/qs_tools.h"
 #include "platform/termination_signals.h"
 #include "viewer/pk_fViewer.h"
@@ -33,20 +33,9 @@ std::unique_ptr<TMovieData> CommandLineMovie;
 // library window otherwise.
 QPointer<QWidget> MainWindow;
 
-// Stands in for the library window until it is built: an empty main window
-// with the standard menu.
-class TFrmLibraryPlaceholder : public TFrmBaseMain {
- public:
-  TFrmLibraryPlaceholder() {
-    setObjectName(QStringLiteral("FrmLibraryPlaceholder"));
-    setWindowTitle(kApplicationTitle);
-    FormCreate();
-  }
-};
-
 // Library mode: creates and shows the main window.
 QWidget* CreateLibraryWindow() {
-  auto* window = new TFrmLibraryPlaceholder();
+  auto* window = new TFrmShowcase();
   window->show();
   return window;
 }

@@ -266,17 +266,23 @@ QString TMovieData::Section() const { return QFileInfo(FileName).fileName(); }
 void TMovieData::ReadRecord() {
   // A file that vanished since the scan keeps date and size 0; its record
   // still reads.
+  const auto entry = platform::StatEntry(FileName);
+  SetFileStamp(entry && !entry->Directory ? &*entry : nullptr);
+  ReadStoredRecord();
+}
+
+void TMovieData::SetFileStamp(const platform::DirEntry* entry) {
   CreationDate = 0;
   FileSize = 0;
-  // One query of the file system gives both date and size.
-  if (const auto entry = platform::StatEntry(FileName); entry && !entry->Directory) {
-    // The file system's date-stamp form: whole seconds, rounded down to even.
-    QDateTime stamp = entry->Time;
-    stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second() & ~1));
-    CreationDate = DateTimeToDayNumber(stamp);
-    FileSize = entry->Size;
-  }
+  if (!entry) return;
+  // The file system's date-stamp form: whole seconds, rounded down to even.
+  QDateTime stamp = entry->Time;
+  stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second() & ~1));
+  CreationDate = DateTimeToDayNumber(stamp);
+  FileSize = entry->Size;
+}
 
+void TMovieData::ReadStoredRecord() {
   TMovieListDocument& doc = MovieList();
   const QString section = Section();
   bool ok = false;

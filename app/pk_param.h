@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/qs_datetime.h"
+#include "platform/directory.h"
 #include "platform/atomic_write.h"
 
 class TRBParameters {
@@ -94,6 +95,11 @@ class TMovieData {
   std::int64_t FileSize = 0;
 
   void ReadRecord();
+  // The two halves of ReadRecord, for callers that already have the file's
+  // directory entry (null: no such file, date and size 0) ...
+  void SetFileStamp(const platform::DirEntry* entry);
+  // ... and the stored view count, date and position.
+  void ReadStoredRecord();
   void RecordView();
   void SavePosition();
 

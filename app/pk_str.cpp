@@ -14,6 +14,7 @@ int sNoChange = -1;
 int sSettings = -1;
 int sPosition = -1;
 int sGoToPosition = -1;
+int sMovieGone = -1;
 
 void InitializeLauncherStrings() {
   // The order is the numbering of the language files' strings.N keys;
@@ -30,4 +31,7 @@ void InitializeLauncherStrings() {
   sSettings = AppStrings->Add(QStringLiteral("Settings"));
   sPosition = AppStrings->Add(QStringLiteral("Position : %s"));
   sGoToPosition = AppStrings->Add(QStringLiteral("Go to position"));
+  // After the original twelve, so that existing language files keep their
+  // numbering.
+  sMovieGone = AppStrings->Add(QStringLiteral("The movie %s is no longer there."));
 }

@@ -13,7 +13,8 @@ extern int sNoChange;        // "No change"
 extern int sSettings;        // "Settings"
 extern int sPosition;        // "Position : %s"
 extern int sGoToPosition;    // "Go to position"
+extern int sMovieGone;       // "The movie %s is no longer there."
 
-// Registers the texts after the framework's (entries 9 to 20); start-up
+// Registers the texts after the framework's (entries 9 to 21); start-up
 // calls it once, after the settings unit.
 void InitializeLauncherStrings();

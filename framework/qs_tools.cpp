@@ -39,27 +39,34 @@ QRegularExpression PatternMatcher(const QString& pattern) {
                             QRegularExpression::CaseInsensitiveOption);
 }
 
-void ListFiles(const MaskParts& mask, const TFileCallback& callback) {
-  const QRegularExpression matcher = PatternMatcher(mask.Pattern);
-  for (const TSearchRec& entry : platform::ListDirectory(mask.Directory)) {
+void ListFiles(const MaskParts& mask, const QList<TSearchRec>& entries, const QRegularExpression& matcher,
+               const TFileCallback& callback) {
+  for (const TSearchRec& entry : entries) {
     if (entry.Directory || entry.Hidden) continue;
     if (!matcher.match(entry.Name).hasMatch()) continue;
     callback(mask.Directory + entry.Name, entry);
   }
 }
 
-void WalkTree(const MaskParts& mask, int depth, const TFileCallback& callback,
+void ListFiles(const MaskParts& mask, const TFileCallback& callback) {
+  ListFiles(mask, platform::ListDirectory(mask.Directory), PatternMatcher(mask.Pattern), callback);
+}
+
+void WalkTree(const MaskParts& mask, const QRegularExpression& matcher, int depth, const TFileCallback& callback,
               std::set<platform::DirIdentity>& visited) {
   if (depth == 0) return;
   const auto identity = platform::DirectoryIdentity(mask.Directory);
   if (!identity || !visited.insert(*identity).second) return;  // gone, or walked already
+  // One listing for both passes: every entry is stated and dated once, which
+  // is most of a walk's cost.
+  const QList<TSearchRec> entries = platform::ListDirectory(mask.Directory);
   if (depth != 1) {
-    for (const TSearchRec& entry : platform::ListDirectory(mask.Directory)) {
+    for (const TSearchRec& entry : entries) {
       if (!entry.Directory || entry.Hidden) continue;
-      WalkTree({mask.Directory + entry.Name + kSeparator, mask.Pattern}, depth - 1, callback, visited);
+      WalkTree({mask.Directory + entry.Name + kSeparator, mask.Pattern}, matcher, depth - 1, callback, visited);
     }
   }
-  ListFiles(mask, callback);
+  ListFiles(mask, entries, matcher, callback);
 }
 
 }  // namespace
@@ -91,7 +98,8 @@ void ForEachFile(const QString& mask, const TFileCallback& callback) { ListFiles
 
 void ForEachFileTree(const QString& mask, int depth, const TFileCallback& callback) {
   std::set<platform::DirIdentity> visited;
-  WalkTree(SplitMask(mask), depth, callback, visited);
+  const MaskParts parts = SplitMask(mask);
+  WalkTree(parts, PatternMatcher(parts.Pattern), depth, callback, visited);
 }
 
 int MinOf(int a, int b) { return a < b ? a : b; }

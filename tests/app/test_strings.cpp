@@ -8,7 +8,7 @@
 TEST(LauncherStrings, FollowTheFrameworkStringsInFileOrder) {
   InitializeSettingsUnit();
   InitializeLauncherStrings();
-  ASSERT_EQ(AppStrings->Count(), 21);
+  ASSERT_EQ(AppStrings->Count(), 22);
   const QStringList expected = {"Select movies directory",
                                 "Seen %d times",
                                 "Last seen the ",
@@ -20,10 +20,12 @@ TEST(LauncherStrings, FollowTheFrameworkStringsInFileOrder) {
                                 "No change",
                                 "Settings",
                                 "Position : %s",
-                                "Go to position"};
+                                "Go to position",
+                                "The movie %s is no longer there."};
   EXPECT_EQ(AppStrings->Lines().mid(9), expected);
   EXPECT_EQ(sSelectMovieDir, 9);
   EXPECT_EQ(sNoFreeSpace, 14);
   EXPECT_EQ(sGoToPosition, 20);
+  EXPECT_EQ(sMovieGone, 21);
   FinalizeSettingsUnit();
 }

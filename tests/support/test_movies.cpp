@@ -118,6 +118,11 @@ bool Make(TMovieKind kind, const QString& path) {
       return RunPipeline(Mux(path) + Video("m") + Audio("m", 440) + Audio("m", 1760));
     case TMovieKind::VideoOnly:
       return RunPipeline(Mux(path) + Video("m"));
+    case TMovieKind::TwoHours:
+      // Long but cheap: one tiny frame a second.
+      return RunPipeline(Mux(path) +
+                         QStringLiteral("videotestsrc num-buffers=7200 pattern=black ! "
+                                        "video/x-raw,width=16,height=16,framerate=1/1 ! jpegenc ! m."));
     case TMovieKind::AudioOnly:
       return RunPipeline(Mux(path) + Audio("m", 440));
     case TMovieKind::Mpeg4Mp3:
@@ -159,7 +164,6 @@ bool Make(TMovieKind kind, const QString& path) {
       };
       return RunPipeline(Mux(path) + video + audio(440) + audio(1760));
     }
-
     case TMovieKind::TopDownRgb:
       // ffmpeg stores raw BGR with a negative height: rows from the top.
       return RunFfmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc=size=160x120:rate=15:duration=%1").arg(kMovieSeconds),

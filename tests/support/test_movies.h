@@ -19,6 +19,7 @@ enum class TMovieKind {
   Truncated,          // the first 60 % of MjpegPcm
   HeaderOnly,         // the first 2 KB of MjpegPcm
   TextFile,           // a text file named .avi
+  TwoHours,           // 16x16 MJPEG at 1 fps, 7200 s, no sound
   LongVideoOnly,      // 32x24 MJPEG at 1 fps, no sound, 100 minutes
   TwoAudioLong,       // 64x48 MJPEG at 5 fps, 440 Hz and 1760 Hz PCM streams, 40 s
   HalfMinuteMjpegPcm, // as MjpegPcm, kHalfMinuteSeconds long

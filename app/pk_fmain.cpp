@@ -1,0 +1,486 @@
+#include "app/pk_fmain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/pk_fparam.h"
+#include "app/pk_param.h"
+#include "app/pk_str.h"
+#include "controls/qs_Buttons.h"
+#include "controls/qs_Component.h"
+#include "controls/qs_XPMenu.h"
+#include "framework/qs_language.h"
+#include "framework/qs_messages.h"
+#include "framework/qs_stringlist.h"
+#include "framework/qs_tools.h"
+#include "viewer/color_control.h"
+#include "viewer/filter_graph.h"
+#include "viewer/video_window.h"
+#include "viewer/pk_fViewer.h"
+#include "controls/qs_ShellNotify.h"
+
+TFrmShowcase* FrmShowcase = nullptr;
+
+namespace {
+
+// Where the help pages live (set when building, see app/CMakeLists.txt);
+// the page itself is fixed.
+#ifndef CINVO_HELP_SITE
+#define CINVO_HELP_SITE "https://www.vessa.example"
+#endif
+constexpr char kHelpPage[] = "/V2/articles.php?lng=fr&pg=11";
+
+constexpr int kListViewDesignWidth = 165;
+constexpr int kInfoLineHeight = 13;
+
+template <typename T>
+T* Named(T* component, const char* name) {
+  component->setObjectName(QString::fromLatin1(name));
+  return component;
+}
+
+QAction* MenuItem(QObject* owner, const char* name, const QString& caption) {
+  return Named(new QAction(caption, owner), name);
+}
+
+QAction* Separator(QObject* owner, const char* name) {
+  QAction* item = MenuItem(owner, name, QString());
+  item->setSeparator(true);
+  return item;
+}
+
+QFont Tahoma(int pixels) {
+  QFont font(QStringLiteral("Tahoma"));
+  font.setPixelSize(pixels);
+  return font;
+}
+
+// The text with its placeholder replaced. Texts come from language files:
+// they are never handed to a formatting routine as its format.
+QString FormatText(QString text, const QString& placeholder, const QString& value) {
+  const qsizetype at = text.indexOf(placeholder);
+  if (at >= 0) text.replace(at, placeholder.size(), value);
+  return text;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ items
+
+TMovieItem::TMovieItem(const QString& caption, std::unique_ptr<TMovieData> data)
+    : QTreeWidgetItem(QStringList{caption}, kType),
+      fData(std::move(data)),
+      fSortKey(QCollator::defaultSortKey(caption)) {
+  if (fData) setToolTip(0, fData->FileName);
+}
+
+// The record goes with its item.
+TMovieItem::~TMovieItem() = default;
+
+bool TMovieItem::operator<(const QTreeWidgetItem& other) const {
+  // The same order as the locale-aware comparison of the captions.
+  if (other.type() == kType) return fSortKey.compare(static_cast<const TMovieItem&>(other).fSortKey) < 0;
+  return text(0).localeAwareCompare(other.text(0)) < 0;
+}
+
+// ----------------------------------------------------------------- window
+
+TFrmShowcase::TFrmShowcase(QWidget* parent) : TFrmBaseMain(parent) {
+  FrmShowcase = this;
+  setObjectName(QStringLiteral("FrmShowcase"));
+  setWindowTitle(QStringLiteral("Cinvo"));
+  resize(551, 322);  // the designed 559 x 354 less the frame
+  move(372, 209);
+  CreateComponents();
+  FormCreate();
+}
+
+TFrmShowcase::~TFrmShowcase() {
+  // FormDestroy: the walk stops first, so nothing arrives for a list that is
+  // going away; the items release their records.
+  fScan.reset();
+  Timer->stop();
+  ListView->clear();
+  if (FrmShowcase == this) FrmShowcase = nullptr;
+}
+
+void TFrmShowcase::CreateComponents() {
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(5, 5, 5, 5);  // the border width
+
+  Splitter = Named(new QSplitter(Qt::Horizontal, this), "Splitter");
+  Splitter->setHandleWidth(5);
+  Splitter->setChildrenCollapsible(false);
+  outer->addWidget(Splitter);
+
+  PnViewer = Named(new QWidget(Splitter), "PnViewer");
+  auto* viewerLayout = new QVBoxLayout(PnViewer);
+  viewerLayout->setContentsMargins(0, 0, 0, 0);
+  viewerLayout->setSpacing(2);
+
+  ListView = Named(new TqsListView(PnViewer), "ListView");
+  ListView->setColumnCount(1);
+  ListView->setHeaderLabels({QStringLiteral("Movie")});
+  ListView->setHeaderHidden(true);
+  ListView->header()->setSectionResizeMode(QHeaderView::Stretch);
+  ListView->setRootIsDecorated(false);
+  ListView->setItemsExpandable(false);
+  ListView->setUniformRowHeights(true);
+  ListView->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListView->setSortingEnabled(true);
+  ListView->sortByColumn(0, Qt::AscendingOrder);
+  ListView->setFont(Tahoma(13));
+  ListView->setMinimumWidth(50);
+  ListView->setMouseTracking(true);
+  ListView->setFrameShape(QFrame::StyledPanel);
+  // Button-face background with grid lines between the rows.
+  ListView->setStyleSheet(QStringLiteral(
+      "QTreeView { background: palette(button); }"
+      "QTreeView::item { border-bottom: 1px solid palette(midlight); }"
+      "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
+  ListView->SetPopupMenu(PopupMenu);
+  // A hand over the movies, the arrow elsewhere.
+  connect(ListView, &QTreeWidget::itemEntered, ListView,
+          [this](QTreeWidgetItem*, int) { ListView->viewport()->setCursor(Qt::PointingHandCursor); });
+  connect(ListView, &QAbstractItemView::viewportEntered, ListView,
+          [this] { ListView->viewport()->unsetCursor(); });
+  connect(ListView, &QTreeWidget::itemSelectionChanged, this, [this] {
+    const QList<QTreeWidgetItem*> selected = ListView->selectedItems();
+    if (!selected.isEmpty()) ListViewSelectItem(selected.first(), true);
+  });
+  viewerLayout->addWidget(ListView, 1);
+
+  btDiskMovie = Named(new QPushButton(QStringLiteral("Start the movie"), PnViewer), "btDiskMovie");
+  btDiskMovie->setDefault(true);
+  btDiskMovie->setFixedHeight(25);
+  connect(btDiskMovie, &QPushButton::clicked, this, [this] { BtViewClick(); });
+  viewerLayout->addWidget(btDiskMovie);
+
+  _PnMediaPlayer = Named(new QWidget(Splitter), "_PnMediaPlayer");
+  _PnMediaPlayer->setAutoFillBackground(true);
+  QPalette black = _PnMediaPlayer->palette();
+  black.setColor(QPalette::Window, Qt::black);
+  black.setColor(QPalette::WindowText, Qt::white);
+  _PnMediaPlayer->setPalette(black);
+  _PnMediaPlayer->setFont(Tahoma(11));
+  auto* playerLayout = new QVBoxLayout(_PnMediaPlayer);
+  playerLayout->setContentsMargins(0, 0, 0, 0);
+  playerLayout->setSpacing(0);
+
+  FilterGraph = Named(new TFilterGraph(this), "FilterGraph");
+  FilterGraph->SetGraphEdit(true);
+  FilterGraph->SetLinearVolume(true);
+
+  DSVideoWindow = Named(new TDSVideoWindowEx2(_PnMediaPlayer), "DSVideoWindow");
+  DSVideoWindow->SetColor(Qt::black);
+  DSVideoWindow->SetAspectRatio(rmLetterBox);
+  DSVideoWindow->SetAutoHideCursor(0);
+  DSVideoWindow->SetDigitalZoom(0);
+  DSVideoWindow->SetNoScreenSaver(false);
+  TColorControl* color = DSVideoWindow->ColorControl();
+  color->SetBrightness(5000);
+  color->SetContrast(10000);
+  color->SetHue(0);
+  color->SetSaturation(10000);
+  color->SetSharpness(5);
+  color->SetGamma(1);
+  color->SetColorEnable(true);
+  DSVideoWindow->SetFilterGraph(FilterGraph);
+  DSVideoWindow->SetOnResize([this](QObject*) { DSVideoWindowResize(); });
+  playerLayout->addWidget(DSVideoWindow, 1);
+
+  _pnInfos = Named(new QWidget(_PnMediaPlayer), "_pnInfos");
+  _pnInfos->setFixedHeight(81);
+  auto* infoLayout = new QVBoxLayout(_pnInfos);
+  infoLayout->setContentsMargins(0, 0, 0, 0);
+  infoLayout->setSpacing(0);
+  const auto infoLine = [this, infoLayout](const char* name) {
+    auto* label = Named(new TqsLabel(_pnInfos), name);
+    label->SetAutoSize(false);
+    label->SetLayout(tlCenter);
+    label->SetBorderWidth(1);
+    label->SetTransparent(true);
+    label->SetFontColor(Qt::white);
+    label->setFixedHeight(kInfoLineHeight);
+    infoLayout->addWidget(label);
+    return label;
+  };
+  _lbInfoFileName = infoLine("_lbInfoFileName");
+  _lbInfoCreation = infoLine("_lbInfoCreation");
+  _lbInfoSize = infoLine("_lbInfoSize");
+  _lbInfoViewCount = infoLine("_lbInfoViewCount");
+  _lbInfoViewDate = infoLine("_lbInfoViewDate");
+  _lbInfoLinked = infoLine("_lbInfoLinked");
+  infoLayout->addStretch(1);
+  playerLayout->addWidget(_pnInfos);
+
+  Splitter->addWidget(PnViewer);
+  Splitter->addWidget(_PnMediaPlayer);
+  Splitter->setStretchFactor(0, 0);
+  Splitter->setStretchFactor(1, 1);
+  Splitter->setSizes({169, 551 - 10 - 169 - 5});
+
+  // The window's own entries come before the standard block.
+  _cmStart = MenuItem(this, "_cmStart", QStringLiteral("Start the movie"));
+  connect(_cmStart, &QAction::triggered, this, [this] { BtViewClick(); });
+  _N2 = Separator(this, "_N2");
+  cmParameters = MenuItem(this, "cmParameters", QStringLiteral("Parameters"));
+  connect(cmParameters, &QAction::triggered, this, [this] { BtParametersClick(); });
+  cmEditInfoFile = MenuItem(this, "cmEditInfoFile", QStringLiteral("Edit info file"));
+  connect(cmEditInfoFile, &QAction::triggered, this, [this] { cmEditInfoFileClick(); });
+  _N1 = Separator(this, "_N1");
+  const QList<QAction*> standard = PopupMenu->actions();
+  PopupMenu->insertActions(standard.isEmpty() ? nullptr : standard.first(),
+                           {_cmStart, _N2, cmParameters, cmEditInfoFile, _N1});
+  // The base connects its own preparation; this window's runs after it.
+  disconnect(PopupMenu, &QMenu::aboutToShow, this, nullptr);
+  connect(PopupMenu, &QMenu::aboutToShow, this, [this] { PopupMenuPopup(); });
+  // "Close" goes through this window's own close.
+  disconnect(cmClose, &QAction::triggered, this, nullptr);
+  connect(cmClose, &QAction::triggered, this, [this] { cmCloseClick(); });
+
+  qsXPMenu->SetBarCaption(QStringLiteral("Cinvo"));
+  QFont barFont(QStringLiteral("Tahoma"));
+  barFont.setPixelSize(16);
+  barFont.setBold(true);
+  qsXPMenu->SetBarFont(barFont);
+  qsXPMenu->SetActive(true);
+
+  SHChangeNotify = Named(new TSHChangeNotify(this), "SHChangeNotify");
+  SHChangeNotify->SetOnMediaInserted(
+      [this](TSHChangeNotify*, std::uint32_t, const QString& path) { SHChangeNotifyMediaInserted(path); });
+  SHChangeNotify->SetOnMediaRemoved(
+      [this](TSHChangeNotify*, std::uint32_t, const QString& path) { SHChangeNotifyMediaRemoved(path); });
+  SHChangeNotify->SetOnUpdateDir(
+      [this](TSHChangeNotify*, std::uint32_t flags, const QString& path) { SHChangeNotifyUpdateDir(flags, path); });
+
+  Timer = Named(new QTimer(this), "Timer");
+  Timer->setInterval(2500);
+  connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+  Timer->start();
+}
+
+void TFrmShowcase::FormCreate() {
+  TFrmBaseMain::FormCreate();
+  Language->SetHelpURL(QStringLiteral(CINVO_HELP_SITE) + QLatin1String(kHelpPage));
+  CDFiles.clear();
+  ListMovieDir = Parameters().MovieDir;
+  ListCDReader = Parameters().CDReader;
+  DSVideoWindow->ColorControl()->SetBrightness(Parameters().Brightness);
+  const int width = Contexte->ReadInteger(QStringLiteral("Initial"), QStringLiteral("ListViewWidth"),
+                                          kListViewDesignWidth);
+  QList<int> sizes = Splitter->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  Splitter->setSizes({width, qMax(0, total - width)});
+  WatchLibrary();
+}
+
+void TFrmShowcase::showEvent(QShowEvent* event) {
+  TFrmBaseMain::showEvent(event);
+  // The first activation, once the window is on the screen (a window that
+  // never receives the focus still gets its list).
+  if (!Activated) QTimer::singleShot(0, this, [this] { FormActivate(); });
+}
+
+bool TFrmShowcase::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate && !Activated)
+    QTimer::singleShot(0, this, [this] { FormActivate(); });
+  if (TqsMessageEvent::MessageOf(event) == WM_PREVIEW) {
+    // Asked for before a movie was started: the preview would play beside
+    // it.
+    if (static_cast<TqsMessageEvent*>(event)->WParam() != fPreviewSerial) return true;
+    QCoreApplication::processEvents();
+    if (static_cast<TqsMessageEvent*>(event)->WParam() != fPreviewSerial) return true;
+    // A list still being built decides the selection at its end; the
+    // preview follows that selection.
+    if (ListsPending())
+      fPreviewAfterLists = true;
+    else
+      PreviewMovie(CurrentFile);
+    return true;
+  }
+  return TFrmBaseMain::event(event);
+}
+
+void TFrmShowcase::FormActivate() {
+  if (Activated) return;
+  Activated = true;
+  QCoreApplication::processEvents();
+  RefreshLists();
+  AfterLists([this] { SelectFirstMovie(); });
+}
+
+void TFrmShowcase::keyPressEvent(QKeyEvent* event) {
+  // The start button is the window's default button.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    btDiskMovie->animateClick();
+    return;
+  }
+  TFrmBaseMain::keyPressEvent(event);
+}
+
+void TFrmShowcase::ListViewSelectItem(QTreeWidgetItem* item, bool selected) {
+  auto* movie = dynamic_cast<TMovieItem*>(item);
+  if (!selected || !movie || !movie->Data()) return;
+  const TMovieData& record = *movie->Data();
+  if (record.FileName.compare(CurrentFile, Qt::CaseInsensitive) == 0) return;
+  CurrentFile = record.FileName;
+  ShowMovieInfo(record);
+  PostWindowMessage(this, WM_PREVIEW, fPreviewSerial);
+}
+
+void TFrmShowcase::ShowMovieInfo(const TMovieData& record) {
+  const TqsStringList& texts = *AppStrings;
+  _lbInfoFileName->SetCaption(record.FileName);
+  _lbInfoCreation->SetCaption(texts[sCreatedThe] + DateTimeText(record.CreationDate));
+  _lbInfoSize->SetCaption(texts[sSize] + SizeText(record.FileSize));
+  if (record.ViewCount < 1) {
+    _lbInfoViewCount->SetCaption(QString());
+    _lbInfoViewDate->SetCaption(QString());
+  } else {
+    _lbInfoViewCount->SetCaption(FormatText(texts[sSeenTimes], QStringLiteral("%d"), QString::number(record.ViewCount)));
+    _lbInfoViewDate->SetCaption(texts[sLastSeen] + DateTimeText(record.ViewDate));
+  }
+  _lbInfoLinked->SetCaption(FormatText(texts[sPosition], QStringLiteral("%s"), SecondsToText(record.ViewPosition)));
+}
+
+QString TFrmShowcase::SizeText(std::int64_t bytes) {
+  return QStringLiteral("%1 K").arg(static_cast<qint64>(bytes / 1024));
+}
+
+void TFrmShowcase::PreviewMovie(const QString& path) {
+  DSVideoWindow->SetAspectRatio(rmLetterBox);
+  FilterGraph->SetActive(true);
+  FilterGraph->EmptyGraph();
+  try {
+    if (FilterGraph->RenderMediaFile(path) < 0) return;
+  } catch (const std::exception&) {
+    return;  // a movie that cannot be rendered leaves a black pane
+  }
+  if (IMediaSeeking* seeking = FilterGraph->MediaSeeking()) {
+    int64_t stop = 0;
+    if (seeking->GetStopPosition(&stop) >= 0) {
+      int64_t current = stop / 12;
+      seeking->SetPositions(&current, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+    }
+  }
+  FilterGraph->Play();
+}
+
+void TFrmShowcase::StopPreview() { FilterGraph->Stop(); }
+
+void TFrmShowcase::DSVideoWindowResize() { DSVideoWindow->UpdateOverlayRect(); }
+
+void TFrmShowcase::PopupMenuPopup() {
+  TFrmBaseMain::PopupMenuPopup();
+  _cmStart->setText(btDiskMovie->text());
+}
+
+void TFrmShowcase::cmCloseClick() {
+  StopPreview();
+  TFrmBaseMain::cmCloseClick();
+}
+
+void TFrmShowcase::FormClose() {
+  // The launcher ended after handing a movie to another program: this
+  // run's list width and position are not kept.
+  if (fEndedOnView) return;
+  Contexte->WriteInteger(QStringLiteral("Initial"), QStringLiteral("ListViewWidth"), PnViewer->width());
+  TFrmBaseMain::FormClose();
+}
+
+void TFrmShowcase::BtParametersClick() {
+  if (!EditParameters()) return;
+  SetCDReader(Parameters().CDReader);
+  SetMovieDir(Parameters().MovieDir);
+  DSVideoWindow->ColorControl()->SetBrightness(Parameters().Brightness);
+  RefreshLists();
+}
+
+void TFrmShowcase::cmEditInfoFileClick() { ShellOpen(MovieListPath()); }
+
+void TFrmShowcase::BtViewClick() {
+  TMovieItem* item = SelectedItem();
+  if (!item || !item->Data()) return;
+  TMovieData& record = *item->Data();
+  const QString path = record.FileName;
+  ++fPreviewSerial;
+  StopPreview();
+  if (record.Origin || !Parameters().CopyFromCD || ListMovieDir.isEmpty()) {
+    StartMovie(path, record);
+    return;
+  }
+  // A CD movie goes to the movies directory first. Nothing rebuilds the
+  // list meanwhile.
+  struct TBusyGuard {
+    bool& busy;
+    explicit TBusyGuard(bool& b) : busy(b) { busy = true; }
+    ~TBusyGuard() { busy = false; }
+  };
+  {
+    TBusyGuard busy(Busy);
+    EnsureMovieExists(path);
+    CheckFreeSpace(record);
+    const QString destination = AddBackslash(ListMovieDir) + QFileInfo(path).fileName();
+    if (!CopyMovieFile(path, destination)) return;
+    // The CD item's record is the one counted and handed to the viewer; the
+    // viewer keeps what it needs before the item goes.
+    StartMovie(destination, record);
+    RemoveCDMovies();
+    ScanMovieDir();
+  }
+}
+
+void TFrmShowcase::EnsureMovieExists(const QString& path) {
+  if (IsExistingFile(path)) return;
+  // Gone since the scan (deleted, disc taken out): no view is counted, and
+  // the list shows what is there now.
+  const QString shown = QDir::toNativeSeparators(path);
+  const bool wasBusy = Busy;
+  Busy = false;
+  RefreshLists();
+  Busy = wasBusy;
+  throw EQSException(FormatText((*AppStrings)[sMovieGone], QStringLiteral("%s"), shown));
+}
+
+void TFrmShowcase::StartMovie(const QString& path, TMovieData& record) {
+  EnsureMovieExists(path);
+  record.RecordView();
+  FilterGraph->Stop();
+  FilterGraph->SetActive(false);
+  if (Parameters().InternalViewer) {
+    if (!FrmViewer) {
+      FrmViewer = new TFrmViewer(this);
+      FrmViewer->SetOnUpdateMoviePosition([this](TMovieData& movie) { UpdateMoviePosition(movie); });
+    }
+    FrmViewer->OpenMovie(path, &record);
+    return;
+  }
+  ShellOpen(path);
+  if (Parameters().ExitOnView) {
+    fEndedOnView = true;
+    QCoreApplication::exit(0);
+  }
+}
+
+void TFrmShowcase::UpdateMoviePosition(TMovieData& record) {
+  record.SavePosition();
+  const QString name = QFileInfo(record.FileName).fileName();
+  for (int i = 0; i < ItemCount(); ++i) {
+    TMovieData* data = Item(i)->Data();
+    if (data && QFileInfo(data->FileName).fileName().compare(name, Qt::CaseInsensitive) == 0)
+      data->ViewPosition = record.ViewPosition;
+  }
+}

@@ -1,0 +1,649 @@
+// The main window with its movie library, driven in-process: a generated
+// movies directory, a stand-in CD, the preview and the start of a movie.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <functional>
+
+#include "app/pk_fmain.h"
+#include "app/pk_param.h"
+#include "app/pk_str.h"
+#include "controls/qs_Buttons.h"
+#include "controls/qs_Component.h"
+#include "framework/qs_stringlist.h"
+#include "framework/qs_tools.h"
+#include "tests/support/framework_fixture.h"
+#include "tests/support/recording_opener.h"
+#include "tests/support/test_movies.h"
+#include "viewer/filter_graph.h"
+#include "viewer/pk_fViewer.h"
+#include "viewer/video_window.h"
+
+// Readable failures.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+using testmovies::MovieFile;
+using testmovies::TMovieKind;
+
+namespace {
+
+// Runs the event loop until `done` holds or `ms` have passed.
+bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(2);
+  }
+  return true;
+}
+
+void Place(const QString& movie, const QString& path) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile::remove(path);
+  ASSERT_TRUE(QFile::copy(movie, path)) << path.toStdString();
+}
+
+QStringList Captions(const TFrmShowcase& w) {
+  QStringList captions;
+  for (int i = 0; i < w.ItemCount(); ++i) captions << w.Item(i)->text(0);
+  return captions;
+}
+
+int IndexOf(const TFrmShowcase& w, const QString& caption, bool origin) {
+  for (int i = 0; i < w.ItemCount(); ++i)
+    if (w.Item(i)->text(0) == caption && w.Item(i)->Data()->Origin == origin) return i;
+  return -1;
+}
+
+QStringList InfoLines(const TFrmShowcase& w) {
+  return {w._lbInfoFileName->Caption(), w._lbInfoCreation->Caption(), w._lbInfoSize->Caption(),
+          w._lbInfoViewCount->Caption(), w._lbInfoViewDate->Caption(), w._lbInfoLinked->Caption()};
+}
+
+int64_t PreviewPosition(TFrmShowcase& w) {
+  int64_t current = -1;
+  if (IMediaSeeking* seeking = w.FilterGraph->MediaSeeking()) seeking->GetCurrentPosition(&current);
+  return current;
+}
+
+int64_t PreviewStop(TFrmShowcase& w) {
+  int64_t stop = -1;
+  if (IMediaSeeking* seeking = w.FilterGraph->MediaSeeking()) seeking->GetStopPosition(&stop);
+  return stop;
+}
+
+// Whether this process may mount (a stand-in CD that comes and goes the way
+// a disc does).
+bool Mount(const QString& dir) {
+  QProcess mount;
+  mount.start(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=16m", "cinvo-cd", dir});
+  return mount.waitForFinished(10000) && mount.exitStatus() == QProcess::NormalExit && mount.exitCode() == 0;
+}
+
+void Unmount(const QString& dir) {
+  QProcess umount;
+  umount.start(QStringLiteral("umount"), {"-l", dir});
+  umount.waitForFinished(10000);
+}
+
+// What the recording opener receives for a file.
+QString Opened(const QString& path) { return QStringLiteral("file://") + path; }
+
+class LibraryTest : public FrameworkTest {
+ protected:
+  void SetUp() override {
+    FrameworkTest::SetUp();
+    InitializeLauncherStrings();
+    movie_ = MovieFile(TMovieKind::MjpegPcm);
+    ASSERT_FALSE(movie_.isEmpty());
+    base_ = testenv::NewTempDir(QStringLiteral("library"));
+    movies_ = base_ + "/Movies";
+    cd_ = base_ + "/cd";
+    QDir().mkpath(movies_);
+    QDir().mkpath(cd_);
+    QFile::remove(testenv::MovieListFile());
+    Parameters().Load();
+    Parameters().MovieDir = movies_;
+    Parameters().CDReader = cd_;
+    Parameters().Recurse = false;
+    Parameters().InternalViewer = false;
+    Parameters().CopyFromCD = true;
+    Parameters().ExitOnView = false;
+    TFrmShowcase::SetFreeSpaceQuery({});
+    SetShellQuestion([](const QString&) { return true; });
+  }
+  void TearDown() override {
+    window_.reset();
+    SetShellQuestion({});
+    TFrmShowcase::SetFreeSpaceQuery({});
+    ReleaseMovieList();
+    ReleaseParameters();
+    FrameworkTest::TearDown();
+  }
+
+  // The window after its first activation, with complete lists.
+  TFrmShowcase& Open() {
+    window_ = std::make_unique<TFrmShowcase>();
+    window_->show();
+    EXPECT_TRUE(WaitFor([this] { return window_->Activated && !window_->ListsPending(); }));
+    return *window_;
+  }
+
+  // Waits for the lists after a refresh started by the caller.
+  bool Settled() {
+    return WaitFor([this] { return !window_->ListsPending(); });
+  }
+
+  // Selects the item with that caption and waits for its preview to play.
+  void SelectAndPreview(const QString& caption, bool origin) {
+    TFrmShowcase& w = *window_;
+    const int index = IndexOf(w, caption, origin);
+    ASSERT_GE(index, 0) << caption.toStdString();
+    w.ListView->setCurrentItem(w.Item(index));
+    ASSERT_EQ(w.CurrentFile, w.Item(index)->Data()->FileName);
+    testenv::DrainEvents();  // the preview message
+    ASSERT_TRUE(WaitFor([&] { return w.FilterGraph->Active() && w.FilterGraph->GraphState() == 3; }));
+  }
+
+  QString movie_, base_, movies_, cd_;
+  std::unique_ptr<TFrmShowcase> window_;
+};
+
+// ---------------------------------------------------------------- lists
+
+TEST_F(LibraryTest, ListsTheMoviesDirectoryAndTheCDInCaptionOrder) {
+  Place(movie_, movies_ + "/Bravo.avi");
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, movies_ + "/Holiday.AVI");         // the mask ignores letter case
+  Place(movie_, movies_ + "/sub/Camel.avi");       // only with Recurse
+  Place(movie_, movies_ + "/sub/deeper/Dune.avi");
+  QDir().mkpath(movies_ + "/Film.avi");            // a directory is no movie
+  testenv::WriteFile(movies_ + "/notes.txt", "not a movie");
+  testenv::WriteFile(movies_ + "/.hidden.avi", "hidden");
+  Place(movie_, base_ + "/Movies2/Sibling.avi");  // beside the library, not in it
+  Place(movie_, cd_ + "/Holiday.avi");
+  Place(movie_, cd_ + "/Zebra.avi");
+  Place(movie_, cd_ + "/extras/Bonus.avi");        // the CD's root only
+
+  TFrmShowcase& w = Open();
+  // The first CD scan found an empty list: both Holiday items are listed.
+  EXPECT_EQ(Captions(w), QStringList({"Alpha", "Bravo", "Holiday", "Holiday", "Zebra"}));
+  EXPECT_GE(IndexOf(w, "Holiday", false), 0);
+  EXPECT_EQ(w.CDFiles.size(), 2);
+  // The first CD item is selected and shown.
+  ASSERT_NE(w.SelectedItem(), nullptr);
+  EXPECT_FALSE(w.SelectedItem()->Data()->Origin);
+  EXPECT_EQ(w.CurrentFile, w.SelectedItem()->Data()->FileName);
+
+  // Any later scan lists the disk item in place of the CD's.
+  Parameters().Recurse = true;
+  w.RefreshLists();
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Captions(w), QStringList({"Alpha", "Bravo", "Camel", "Dune", "Holiday", "Zebra"}));
+  EXPECT_TRUE(w.Item(IndexOf(w, "Holiday", true))->Data()->Origin);
+  EXPECT_EQ(IndexOf(w, "Holiday", false), -1);
+  EXPECT_EQ(w.CDFiles.size(), 2);
+
+  Parameters().Recurse = false;
+  w.ScanMovieDir();
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Captions(w), QStringList({"Alpha", "Bravo", "Holiday", "Zebra"}));
+}
+
+TEST_F(LibraryTest, ALargeLibraryIsListedWhole) {
+  // Built by a worker in batches: the list ends the same as a walk on the
+  // window's own thread would leave it.
+  QStringList expected;
+  for (int d = 0; d < 20; ++d)
+    for (int f = 0; f < 100; ++f) {
+      const QString name = QStringLiteral("Movie %1-%2").arg(d, 2, 10, QChar('0')).arg(f, 3, 10, QChar('0'));
+      testenv::WriteFile(movies_ + QStringLiteral("/dir%1/").arg(d) + name + ".avi", QByteArray());
+      expected << name;
+    }
+  Parameters().Recurse = true;
+  Parameters().CDReader.clear();
+  TFrmShowcase& w = Open();
+  EXPECT_EQ(Captions(w), expected);
+  // The first item is selected once the list is complete.
+  ASSERT_NE(w.SelectedItem(), nullptr);
+  EXPECT_EQ(w.SelectedItem()->text(0), expected.first());
+
+  // A refresh keeps the selected index, also while a second walk replaces
+  // one still running.
+  w.ListView->setCurrentItem(w.Item(1234));
+  int completions = 0;
+  QObject::connect(&w, &TFrmShowcase::ListsComplete, [&] { ++completions; });
+  w.RefreshLists();
+  w.RefreshLists();
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(w.ItemCount(), expected.size());
+  ASSERT_NE(w.SelectedItem(), nullptr);
+  EXPECT_EQ(w.SelectedItem()->text(0), expected.at(1234));
+  EXPECT_EQ(completions, 1);
+}
+
+TEST_F(LibraryTest, NoCDReaderOrNoDiscScansNothing) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  Parameters().CDReader.clear();
+  TFrmShowcase& w = Open();
+  EXPECT_EQ(w.CDRoot(), QString());
+  EXPECT_TRUE(w.CDFiles.isEmpty());
+  EXPECT_EQ(Captions(w), QStringList({"Alpha"}));
+  // A device that holds no disc: nothing is mounted, nothing is scanned.
+  w.SetCDReader(QStringLiteral("/dev/cinvo-no-such-reader"));
+  EXPECT_TRUE(w.CDFiles.isEmpty());
+  EXPECT_EQ(Captions(w), QStringList({"Alpha"}));
+}
+
+// ------------------------------------------------- information and preview
+
+TEST_F(LibraryTest, SelectingShowsTheSixLinesAndPreviewsFromOneTwelfth) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, movies_ + "/Beta.avi");
+  Parameters().CDReader.clear();
+  TFrmShowcase& w = Open();
+  SelectAndPreview("Beta", true);
+  const TMovieData& record = *w.SelectedItem()->Data();
+  const QStringList lines = InfoLines(w);
+  EXPECT_EQ(lines[0], movies_ + "/Beta.avi");
+  EXPECT_EQ(lines[1], "Created the " + DateTimeText(record.CreationDate));
+  EXPECT_EQ(lines[2], QStringLiteral("Size %1 K").arg(QFileInfo(movies_ + "/Beta.avi").size() / 1024));
+  EXPECT_EQ(lines[3], QString());  // never seen
+  EXPECT_EQ(lines[4], QString());
+  EXPECT_EQ(lines[5], "Position : 0:00");
+  EXPECT_EQ(w.CurrentFile, movies_ + "/Beta.avi");
+
+  const int64_t stop = PreviewStop(w);
+  ASSERT_GT(stop, 0);
+  EXPECT_GE(PreviewPosition(w), stop / 12 - 1000000) << "the preview starts at one twelfth";
+  EXPECT_EQ(w.FilterGraph->Volume(), 10000) << "the preview has its sound";
+  EXPECT_TRUE(WaitFor([&] { return w.DSVideoWindow->FramesPainted() > 0; }));
+}
+
+TEST_F(LibraryTest, ATwoHourMoviePreviewsFromItsTenthMinute) {
+  const QString longMovie = MovieFile(TMovieKind::TwoHours);
+  ASSERT_FALSE(longMovie.isEmpty());
+  Place(longMovie, movies_ + "/Epic.avi");
+  Parameters().CDReader.clear();
+  TFrmShowcase& w = Open();
+  ASSERT_TRUE(WaitFor([&] { return w.FilterGraph->GraphState() == 3; }));
+  const int64_t position = PreviewPosition(w);
+  EXPECT_GE(position, 600LL * 10000000);
+  EXPECT_LT(position, 660LL * 10000000);
+}
+
+TEST_F(LibraryTest, AMovieThatCannotBeRenderedLeavesABlackPaneAndNoMessage) {
+  testenv::WriteFile(movies_ + "/Broken.avi", "This is a shopping list, not a movie.");
+  Parameters().CDReader.clear();
+  TFrmShowcase& w = Open();
+  ASSERT_EQ(w.CurrentFile, movies_ + "/Broken.avi");
+  testenv::DrainEvents();
+  QThread::msleep(50);
+  testenv::DrainEvents();
+  EXPECT_TRUE(testenv::RecordedErrors().isEmpty()) << testenv::RecordedErrors().join('\n').toStdString();
+  EXPECT_NE(w.FilterGraph->GraphState(), 3);
+}
+
+// ------------------------------------------------------------ starting
+
+TEST_F(LibraryTest, StartingCountsTheViewFirstAndHandsTheMovieOver) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, movies_ + "/Beta.avi");
+  Parameters().CDReader.clear();
+  testenv::RecordingOpener opener;
+  TFrmShowcase& w = Open();
+  SelectAndPreview("Beta", true);
+  w.BtViewClick();
+  EXPECT_EQ(opener.Calls(), QStringList({Opened(movies_ + "/Beta.avi")}));
+  EXPECT_NE(w.FilterGraph->GraphState(), 3) << "the preview stops";
+  const QString ini = QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile()));
+  EXPECT_TRUE(ini.contains("[Beta.avi]")) << ini.toStdString();
+  EXPECT_TRUE(ini.contains("ViewCount=1")) << ini.toStdString();
+  // Seen once, shown from the next selection on.
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Alpha", true)));
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Beta", true)));
+  EXPECT_EQ(w._lbInfoViewCount->Caption(), "Seen 1 times");
+  EXPECT_TRUE(w._lbInfoViewDate->Caption().startsWith("Last seen the "));
+
+  // Started before its preview began: the preview asked for no longer
+  // plays beside the movie.
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Alpha", true)));
+  w.BtViewClick();
+  testenv::DrainEvents();
+  EXPECT_FALSE(w.FilterGraph->Active());
+  EXPECT_EQ(opener.Calls().size(), 2);
+}
+
+TEST_F(LibraryTest, TheViewerPlaysTheMovieAndItsPositionComesBack) {
+  const QString longMovie = MovieFile(TMovieKind::LongVideoOnly);
+  ASSERT_FALSE(longMovie.isEmpty());
+  Place(longMovie, movies_ + "/Epic.avi");
+  Place(movie_, movies_ + "/Alpha.avi");
+  Parameters().CDReader.clear();
+  Parameters().InternalViewer = true;
+  TFrmShowcase& w = Open();
+  SelectAndPreview("Epic", true);
+  w.BtViewClick();
+  // Counted before it plays.
+  EXPECT_TRUE(QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile())).contains("ViewCount=1"));
+  ASSERT_NE(FrmViewer, nullptr);
+  EXPECT_EQ(FrmViewer->parent(), &w) << "the main window owns the viewer";
+  EXPECT_TRUE(FrmViewer->isVisible());
+  EXPECT_EQ(FrmViewer->MovieFileName(), movies_ + "/Epic.avi");
+  EXPECT_FALSE(w.FilterGraph->Active()) << "the preview makes way";
+  ASSERT_TRUE(WaitFor([] {
+    int64_t current = 0;
+    IMediaSeeking* seeking = FrmViewer->FilterGraph->MediaSeeking();
+    return seeking && seeking->GetCurrentPosition(&current) >= 0 && current >= 2LL * 10000000;
+  }));
+  TFrmViewer* viewer = FrmViewer;
+  viewer->close();
+  EXPECT_EQ(FrmViewer, viewer) << "closing hides the viewer, which stays for the next movie";
+  EXPECT_FALSE(viewer->isVisible());
+  const std::int64_t reached = viewer->CurrentMovie().ViewPosition;
+  EXPECT_GE(reached, 2);
+  const QString ini = QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile()));
+  EXPECT_TRUE(ini.contains(QStringLiteral("ViewPosition=%1").arg(reached))) << ini.toStdString();
+  // The next selection shows it.
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Alpha", true)));
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Epic", true)));
+  EXPECT_EQ(w._lbInfoLinked->Caption(), "Position : " + SecondsToText(reached));
+  EXPECT_EQ(w._lbInfoViewCount->Caption(), "Seen 1 times");
+
+  // The same viewer plays the next movie.
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Alpha", true)));
+  w.BtViewClick();
+  EXPECT_EQ(FrmViewer, viewer);
+  EXPECT_EQ(viewer->MovieFileName(), movies_ + "/Alpha.avi");
+  viewer->close();
+}
+
+TEST_F(LibraryTest, AVanishedMovieIsNamedNotCountedAndTheListRefreshed) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, movies_ + "/Gone.avi");
+  Parameters().CDReader.clear();
+  testenv::RecordingOpener opener;
+  TFrmShowcase& w = Open();
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Gone", true)));
+  ASSERT_TRUE(QFile::remove(movies_ + "/Gone.avi"));
+  try {
+    w.BtViewClick();
+    ADD_FAILURE() << "a vanished movie started";
+  } catch (const EQSException& e) {
+    EXPECT_EQ(QString::fromUtf8(e.what()), "The movie " + movies_ + "/Gone.avi is no longer there.");
+  }
+  EXPECT_TRUE(opener.Calls().isEmpty());
+  EXPECT_FALSE(QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile())).contains("Gone.avi"));
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Captions(w), QStringList({"Alpha"}));
+}
+
+TEST_F(LibraryTest, UpdateMoviePositionStoresItAndReachesEveryItemOfThatName) {
+  Place(movie_, movies_ + "/Holiday.avi");
+  Place(movie_, cd_ + "/Holiday.avi");
+  TFrmShowcase& w = Open();
+  ASSERT_EQ(Captions(w), QStringList({"Holiday", "Holiday"}));
+  TMovieData closing(cd_ + "/HOLIDAY.avi", false);
+  closing.ViewPosition = 5025;
+  w.UpdateMoviePosition(closing);
+  EXPECT_TRUE(QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile())).contains("ViewPosition=5025"));
+  EXPECT_EQ(w.Item(0)->Data()->ViewPosition, 5025);
+  EXPECT_EQ(w.Item(1)->Data()->ViewPosition, 5025);
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Holiday", true)));
+  EXPECT_EQ(w._lbInfoLinked->Caption(), "Position : 1:23:45");
+}
+
+TEST_F(LibraryTest, TranslatedTextsShapeTheLinesAndAreNeverTakenAsFormats) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, movies_ + "/Beta.avi");
+  Parameters().CDReader.clear();
+  TFrmShowcase& w = Open();
+  TMovieData* beta = w.Item(IndexOf(w, "Beta", true))->Data();
+  beta->ViewCount = 3;
+  beta->ViewPosition = 75;
+  // A language file's texts, one with placeholders it should not have.
+  (*AppStrings)[sSeenTimes] = QStringLiteral("Vu %d fois %s %n");
+  (*AppStrings)[sPosition] = QStringLiteral("Position : %s %d %s");
+  (*AppStrings)[sSize] = QStringLiteral("Taille ");
+  w.btDiskMovie->setText(QStringLiteral("Voir le film"));
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Beta", true)));
+  EXPECT_EQ(w._lbInfoViewCount->Caption(), "Vu 3 fois %s %n");
+  EXPECT_EQ(w._lbInfoLinked->Caption(), "Position : 1:15 %d %s");
+  EXPECT_TRUE(w._lbInfoSize->Caption().startsWith("Taille "));
+  // The menu's first entry follows the button.
+  Q_EMIT w.PopupMenu->aboutToShow();
+  EXPECT_EQ(w._cmStart->text(), "Voir le film");
+  EXPECT_EQ(w.PopupMenu->actions().first(), w._cmStart);
+  EXPECT_EQ(w.PopupMenu->actions().at(4), w._N1);
+  EXPECT_EQ(w.PopupMenu->actions().at(5), w.cmAbout);
+}
+
+// ------------------------------------------------------------ CD copy
+
+TEST_F(LibraryTest, ACDMovieIsCopiedBeforeItPlays) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, cd_ + "/Zebra.avi");
+  testenv::RecordingOpener opener;
+  TFrmShowcase& w = Open();
+  ASSERT_EQ(w.SelectedItem()->text(0), "Zebra");
+  w.BtViewClick();
+  EXPECT_FALSE(w.Busy);
+  EXPECT_EQ(opener.Calls(), QStringList({Opened(movies_ + "/Zebra.avi")}));
+  EXPECT_EQ(QFileInfo(movies_ + "/Zebra.avi").size(), QFileInfo(movie_).size());
+  ASSERT_TRUE(Settled());
+  // Only disk items now, the copy among them; the CD stays known.
+  EXPECT_EQ(Captions(w), QStringList({"Alpha", "Zebra"}));
+  EXPECT_TRUE(w.Item(1)->Data()->Origin);
+  EXPECT_EQ(w.CDFiles, QStringList({cd_ + "/Zebra.avi"}));
+  EXPECT_TRUE(QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile())).contains("[Zebra.avi]"));
+}
+
+TEST_F(LibraryTest, ACDCopyIsRefusedWithoutRoomOrWhenTheUserKeepsTheOldFile) {
+  Place(movie_, cd_ + "/Zebra.avi");
+  testenv::RecordingOpener opener;
+  TFrmShowcase& w = Open();
+  const qint64 size = QFileInfo(movie_).size();
+  ASSERT_EQ(w.SelectedItem()->Data()->FileSize, size);
+  // 1.05 times the size is free: not enough.
+  TFrmShowcase::SetFreeSpaceQuery([size](const QString&) { return std::optional<std::int64_t>(size * 105 / 100); });
+  try {
+    w.BtViewClick();
+    ADD_FAILURE() << "copied without room";
+  } catch (const EQSException& e) {
+    EXPECT_STREQ(e.what(), "Not enough free space on hard disk to copy the movie.");
+  }
+  EXPECT_FALSE(w.Busy);
+  EXPECT_FALSE(QFile::exists(movies_ + "/Zebra.avi"));
+  // A file system that cannot say refuses too.
+  TFrmShowcase::SetFreeSpaceQuery([](const QString&) { return std::optional<std::int64_t>(); });
+  EXPECT_THROW(w.BtViewClick(), EQSException);
+  EXPECT_TRUE(opener.Calls().isEmpty());
+
+  // Refusing to replace a movie of the same name: no copy, nothing played.
+  TFrmShowcase::SetFreeSpaceQuery({});
+  testenv::WriteFile(movies_ + "/Zebra.avi", "the user's own Zebra");
+  SetShellQuestion([](const QString&) { return false; });
+  w.BtViewClick();
+  EXPECT_FALSE(w.Busy);
+  EXPECT_EQ(testenv::ReadFile(movies_ + "/Zebra.avi"), QByteArray("the user's own Zebra"));
+  EXPECT_TRUE(opener.Calls().isEmpty());
+  EXPECT_FALSE(QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile())).contains("Zebra"));
+  EXPECT_TRUE(testenv::RecordedErrors().isEmpty());
+}
+
+TEST_F(LibraryTest, WithoutAMoviesDirectoryACDMoviePlaysFromTheCD) {
+  Place(movie_, cd_ + "/Zebra.avi");
+  Parameters().MovieDir.clear();
+  testenv::RecordingOpener opener;
+  TFrmShowcase& w = Open();
+  w.BtViewClick();
+  EXPECT_EQ(opener.Calls(), QStringList({Opened(cd_ + "/Zebra.avi")}));
+}
+
+// ------------------------------------------------------ keeping current
+
+TEST_F(LibraryTest, TakingTheCDOutRemovesItsItemsWithinOneTimerPeriod) {
+  const bool mounted = Mount(cd_);
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, cd_ + "/Zebra.avi");
+  Place(movie_, cd_ + "/Yak.avi");
+  TFrmShowcase& w = Open();
+  ASSERT_EQ(Captions(w), QStringList({"Alpha", "Yak", "Zebra"}));
+  SelectAndPreview("Zebra", false);
+  // Out goes the disc (or, without the right to mount, its files).
+  if (mounted) {
+    Unmount(cd_);
+  } else {
+    QFile::remove(cd_ + "/Zebra.avi");
+    QFile::remove(cd_ + "/Yak.avi");
+  }
+  QElapsedTimer clock;
+  clock.start();
+  ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 1; }, 10000));
+  EXPECT_LE(clock.elapsed(), 2500 + 1000) << "one timer period, with room for a slow machine";
+  EXPECT_EQ(Captions(w), QStringList({"Alpha"}));
+  EXPECT_NE(w.FilterGraph->GraphState(), 3) << "the preview of a CD movie stops with the CD";
+  EXPECT_TRUE(w.CDFiles.isEmpty());
+
+  // In again: listed at the next timer tick at the latest.
+  if (mounted) {
+    ASSERT_TRUE(Mount(cd_));
+  }
+  Place(movie_, cd_ + "/Zebra.avi");
+  ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 2; }, 10000));
+  EXPECT_EQ(Captions(w), QStringList({"Alpha", "Zebra"}));
+  if (mounted) Unmount(cd_);
+}
+
+TEST_F(LibraryTest, ADirectoryChangeInOrBesideTheLibraryRefreshesIt) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  TFrmShowcase& w = Open();
+  Place(movie_, movies_ + "/Beta.avi");
+  // Elsewhere: nothing happens.
+  EXPECT_FALSE(w.IsWatchedPath(base_ + "/Other/x.avi"));
+  w.SHChangeNotifyUpdateDir(0x1000, base_ + "/Other");
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Captions(w), QStringList({"Alpha"}));
+  // A sibling whose name begins with the library's counts (a plain prefix).
+  EXPECT_TRUE(w.IsWatchedPath(base_ + "/Movies2/x.avi"));
+  EXPECT_TRUE(w.IsWatchedPath(base_.toUpper() + "/MOVIES/x.avi"));
+  EXPECT_TRUE(w.IsWatchedPath(cd_ + "/x.avi"));
+  w.SHChangeNotifyUpdateDir(0x1000, base_ + "/Movies2");
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Captions(w), QStringList({"Alpha", "Beta"}));
+}
+
+TEST_F(LibraryTest, AMovieAddedToTheLibraryAppearsByItself) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  QDir().mkpath(movies_ + "/sub");
+  Parameters().Recurse = true;
+  TFrmShowcase& w = Open();
+  ASSERT_EQ(Captions(w), QStringList({"Alpha"}));
+  // Copied in by another program: the change notification refreshes the
+  // list, without waiting for anything else.
+  Place(movie_, movies_ + "/sub/Beta.avi");
+  ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 2 && !w.ListsPending(); }));
+  EXPECT_EQ(Captions(w), QStringList({"Alpha", "Beta"}));
+  QFile::remove(movies_ + "/Alpha.avi");
+  ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 1 && !w.ListsPending(); }));
+  EXPECT_EQ(Captions(w), QStringList({"Beta"}));
+}
+
+TEST_F(LibraryTest, ConfirmedParametersRebuildTheLists) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, base_ + "/Other/Omega.avi");
+  TFrmShowcase& w = Open();
+  ASSERT_EQ(Captions(w), QStringList({"Alpha"}));
+  w.SetMovieDir(base_ + "/Other");
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Captions(w), QStringList({"Omega"}));
+  EXPECT_EQ(w.ListMovieDir, base_ + "/Other");
+}
+
+// ------------------------------------------------------- the real program
+
+// Runs a command to its end; its standard output.
+QString RunTool(const QString& program, const QStringList& arguments, int ms = 30000) {
+  QProcess process;
+  process.start(program, arguments);
+  process.waitForFinished(ms);
+  return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+TEST_F(LibraryTest, TheProgramListsTheLibraryAndStartsTheFirstMovieOnEnter) {
+  const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+  if (qEnvironmentVariableIsEmpty("DISPLAY") || xdotool.isEmpty()) GTEST_SKIP() << "needs X11 and xdotool";
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, movies_ + "/sub/Beta.avi");
+  const QString hive = base_ + "/registry.json";
+  // The program's own key, under its own name.
+  const auto initial = [&hive] {
+    return QJsonDocument::fromJson(testenv::ReadFile(hive))
+        .object()["Software"].toObject()["Vessa"].toObject()["Cinvo"].toObject()["Initial"].toObject();
+  };
+  {
+    const QJsonObject parameters{{"MovieDir", movies_}, {"CDReader", cd_}, {"Recurse", 1},
+                                 {"InternalViewer", 0}, {"ExitOnView", 1}};
+    const QJsonObject root{{"Software", QJsonObject{{"Vessa", QJsonObject{{"Cinvo", QJsonObject{{"Initial", parameters}}}}}}}};
+    ASSERT_TRUE(testenv::WriteFile(hive, QJsonDocument(root).toJson()));
+  }
+  testenv::RecordingOpener opener;  // in the environment the program inherits
+  QProcess cinvo;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  env.insert(QStringLiteral("CINVO_REGISTRY"), hive);
+  env.insert(QStringLiteral("CINVO_MOVIELIST"), base_ + "/MovieList.ini");
+  cinvo.setProcessEnvironment(env);
+  cinvo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  cinvo.start(QStringLiteral(CINVO_PROGRAM), QStringList());
+  ASSERT_TRUE(cinvo.waitForStarted(10000));
+  // The window, once it is there, gets the keyboard; the list has selected
+  // its first movie by then.
+  const QString pid = QString::number(cinvo.processId());
+  QString window;
+  QElapsedTimer clock;
+  clock.start();
+  while (window.isEmpty() && clock.elapsed() < 30000) {
+    window = RunTool(xdotool, {"search", "--onlyvisible", "--pid", pid, "--name", "^Cinvo$"}).section('\n', 0, 0);
+    if (window.isEmpty()) QThread::msleep(100);
+  }
+  ASSERT_FALSE(window.isEmpty()) << "no main window";
+  // Enter, as a user would press it, until the program reacts (the window
+  // may not have the keyboard at once: there is no window manager here).
+  for (int tries = 0; tries < 20 && cinvo.state() == QProcess::Running && opener.Calls().isEmpty(); ++tries) {
+    RunTool(xdotool, {"windowfocus", window});
+    RunTool(xdotool, {"key", "Return"});
+    cinvo.waitForFinished(1000);
+  }
+  // Handed to the associated program, and the launcher ends.
+  if (cinvo.state() != QProcess::NotRunning) cinvo.waitForFinished(30000);
+  ASSERT_EQ(cinvo.state(), QProcess::NotRunning) << "still running";
+  EXPECT_EQ(cinvo.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(cinvo.exitCode(), 0);
+  EXPECT_EQ(opener.Calls(), QStringList({Opened(movies_ + "/Alpha.avi")}));
+  const QString ini = QString::fromUtf8(testenv::ReadFile(base_ + "/MovieList.ini"));
+  EXPECT_TRUE(ini.contains("[Alpha.avi]")) << ini.toStdString();
+  EXPECT_TRUE(ini.contains("ViewCount=1")) << ini.toStdString();
+  // The parameters are saved; this run's list width is not.
+  EXPECT_EQ(initial()["MovieDir"].toString(), movies_);
+  EXPECT_EQ(initial()["InternalViewer"].toInt(-1), 0);
+  EXPECT_EQ(initial()["CopyFromCD"].toInt(-1), 1) << "saved with its default";
+  EXPECT_FALSE(initial().contains("ListViewWidth"));
+}
+
+}  // namespace
