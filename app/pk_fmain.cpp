@@ -394,6 +394,9 @@ void TFrmShowcase::cmCloseClick() {
 }
 
 void TFrmShowcase::FormClose() {
+  // The viewer closes first, so its position is stored while the list it
+  // reports to still exists and the screen is given back before the run ends.
+  if (FrmViewer && FrmViewer->isVisible()) FrmViewer->close();
   // The launcher ended after handing a movie to another program: this
   // run's list width and position are not kept.
   if (fEndedOnView) return;

@@ -370,7 +370,23 @@ TEST_F(LibraryTest, TheViewerPlaysTheMovieAndItsPositionComesBack) {
   w.BtViewClick();
   EXPECT_EQ(FrmViewer, viewer);
   EXPECT_EQ(viewer->MovieFileName(), movies_ + "/Alpha.avi");
-  viewer->close();
+  // Closing the main window meanwhile (a signal, the session ending) closes
+  // the viewer through its own close: the position reached is stored.
+  ASSERT_TRUE(WaitFor([] {
+    int64_t current = 0;
+    IMediaSeeking* seeking = FrmViewer->FilterGraph->MediaSeeking();
+    return seeking && seeking->GetCurrentPosition(&current) >= 0 && current >= 1LL * 10000000;
+  }));
+  w.close();
+  EXPECT_FALSE(viewer->isVisible());
+  EXPECT_GE(viewer->CurrentMovie().ViewPosition, 1);
+  QString alphaSection;
+  {
+    const QString ini = QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile()));
+    alphaSection = ini.mid(ini.indexOf(QStringLiteral("[Alpha.avi]")));
+  }
+  EXPECT_TRUE(alphaSection.contains(QStringLiteral("ViewPosition=%1").arg(viewer->CurrentMovie().ViewPosition)))
+      << alphaSection.toStdString();
 }
 
 TEST_F(LibraryTest, AVanishedMovieIsNamedNotCountedAndTheListRefreshed) {
