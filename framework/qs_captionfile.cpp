@@ -3,8 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
+
+#include "platform/atomic_write.h"
 
 bool ReadCaptionFile(const QString& path, QStringList& lines, QString& error) {
   QFile file(path);
@@ -39,7 +40,11 @@ void WriteCaptionFile(const QString& path, const QStringList& lines) {
     data += line.toUtf8();
     data += "\r\n";
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-    throw EInOutError(QStringLiteral("The language file \"%1\" cannot be written: %2").arg(path, file.errorString()));
+  const platform::TWriteResult written = platform::ReplaceFileContents(path, data);
+  if (written.Failure == platform::TWriteFailure::DiskFull)
+    throw EInOutError(QStringLiteral("There is not enough space on the disk to write the language file \"%1\". "
+                                     "The previous file was kept.")
+                          .arg(path));
+  if (!written.Ok())
+    throw EInOutError(QStringLiteral("The language file \"%1\" cannot be written: %2").arg(path, written.Error));
 }

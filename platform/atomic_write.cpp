@@ -82,47 +82,45 @@ TFileStamp StampOfOpenFile(int fd) {
 
 void SetWriteShim(TWriteShim shim) { Shim() = std::move(shim); }
 
-TWriteResult ReplaceFileContents(const QString& path, const QByteArray& data) {
-  const QByteArray target = QFile::encodeName(path);
-  QByteArray temp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0; ++attempt) {
-    temp = target + QFile::encodeName(kTempMark) + QByteArray::number(::getpid()) + '-' +
-           QByteArray::number(QRandomGenerator::global()->generate() & 0xffffff, 36);
-    fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno != EEXIST || attempt > 20)) return Failed(errno);
-  }
-  const auto fail = [&](int error) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(temp.constData());
-    return Failed(error);
-  };
+namespace {
 
-  struct stat existing {};
-  if (::stat(target.constData(), &existing) == 0 && ::fchmod(fd, existing.st_mode & 07777) != 0) return fail(errno);
+QByteArray TempName(const QByteArray& target) {
+  return target + QFile::encodeName(kTempMark) + QByteArray::number(::getpid()) + '-' +
+         QByteArray::number(QRandomGenerator::global()->generate() & 0xffffff, 36);
+}
 
+// Every byte written and on the disk: 0, or why not.
+int WriteAndSync(int fd, const QByteArray& data) {
   const char* at = data.constData();
   size_t left = static_cast<size_t>(data.size());
   while (left > 0) {
     const ssize_t n = Shim().Write ? Shim().Write(fd, at, left) : ::write(fd, at, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return fail(errno);
+      return errno;
     }
-    if (n == 0) return fail(ENOSPC);  // the device takes nothing more
+    if (n == 0) return ENOSPC;  // the device takes nothing more
     at += n;
     left -= static_cast<size_t>(n);
   }
   // Space some file systems only find out about when the data goes out.
   const int synced = Shim().Sync ? Shim().Sync(fd) : ::fsync(fd);
-  if (synced != 0 && errno != EINVAL) return fail(errno);
-  const int closed = ::close(fd);
-  fd = -1;
-  if (closed != 0 && errno != EINTR) return fail(errno);
-  if (::rename(temp.constData(), target.constData()) != 0) return fail(errno);
+  return synced != 0 && errno != EINVAL ? errno : 0;
+}
 
+// Closes the written copy and puts it in place; removes it on failure.
+TWriteResult Commit(int fd, const QByteArray& temp, const QByteArray& target, const QByteArray& dir) {
+  if (::close(fd) != 0 && errno != EINTR) {
+    const int error = errno;
+    ::unlink(temp.constData());
+    return Failed(error);
+  }
+  if (::rename(temp.constData(), target.constData()) != 0) {
+    const int error = errno;
+    ::unlink(temp.constData());
+    return Failed(error);
+  }
   // The rename itself reaches the disk with the directory.
-  const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
   const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
@@ -131,23 +129,71 @@ TWriteResult ReplaceFileContents(const QString& path, const QByteArray& data) {
   return {};
 }
 
+}  // namespace
+
+TWriteResult ReplaceFileContents(const QString& path, const QByteArray& data) {
+  const QByteArray target = QFile::encodeName(path);
+  const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
+  struct stat existing {};
+  const bool replacing = ::stat(target.constData(), &existing) == 0;
+
+  // First as a file without a name, which a writer killed while writing
+  // cannot leave behind; it is named only for the rename.
+  int fd = ::open(dir.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0 && FailureOf(errno) == TWriteFailure::DiskFull) return Failed(errno);
+  if (fd >= 0) {
+    int error = (replacing && ::fchmod(fd, existing.st_mode & 07777) != 0) ? errno : WriteAndSync(fd, data);
+    if (error != 0) {
+      ::close(fd);
+      return Failed(error);
+    }
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      const QByteArray temp = TempName(target);
+      if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temp.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return Commit(fd, temp, target, dir);
+      error = errno;
+      if (error != EEXIST) break;
+    }
+    ::close(fd);
+    fd = -1;
+    if (FailureOf(error) != TWriteFailure::Other) return Failed(error);
+    // No /proc to name it by: write it again under a name.
+  }
+
+  QByteArray temp;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    temp = TempName(target);
+    fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno != EEXIST || attempt > 20)) return Failed(errno);
+  }
+  int error = (replacing && ::fchmod(fd, existing.st_mode & 07777) != 0) ? errno : WriteAndSync(fd, data);
+  if (error != 0) {
+    ::close(fd);
+    ::unlink(temp.constData());
+    return Failed(error);
+  }
+  return Commit(fd, temp, target, dir);
+}
+
 int RemoveLeftoverCopies(const QString& path, bool lockHeld) {
   const QFileInfo info(path);
   QDir dir(info.absolutePath());
   const QString name = info.fileName();
   int removed = 0;
-  const QStringList temps = dir.entryList({name + kTempMark + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
-  for (const QString& temp : temps) {
-    // name.tmp-<pid>-<random>
-    const QString rest = temp.mid(name.size() + kTempMark.size());
-    const qint64 pid = rest.section(QLatin1Char('-'), 0, 0).toLongLong();
-    if ((lockHeld || !ProcessRuns(pid)) && dir.remove(temp)) ++removed;
+  // Compared by hand: the file's own name may hold wildcard characters.
+  const QString tempPrefix = name + kTempMark, guardPrefix = name + QStringLiteral(".lock.rmlock");
+  for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+    if (entry.startsWith(tempPrefix)) {
+      // name.tmp-<pid>-<random>
+      const qint64 pid = entry.mid(tempPrefix.size()).section(QLatin1Char('-'), 0, 0).toLongLong();
+      if ((lockHeld || !ProcessRuns(pid)) && dir.remove(entry)) ++removed;
+    } else if (entry.startsWith(guardPrefix)) {
+      // QLockFile's guards against two removers of a stale lock: each was
+      // left by a process killed while holding it.
+      if (!ProcessRuns(LockFileOwner(dir.filePath(entry))) && dir.remove(entry)) ++removed;
+    }
   }
-  // QLockFile's guards against two removers of a stale lock: each was left
-  // by a process killed while holding it.
-  const QStringList guards = dir.entryList({name + QStringLiteral(".lock.rmlock*")}, QDir::Files | QDir::Hidden | QDir::System);
-  for (const QString& guard : guards)
-    if (!ProcessRuns(LockFileOwner(dir.filePath(guard))) && dir.remove(guard)) ++removed;
   return removed;
 }
 

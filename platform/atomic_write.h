@@ -33,10 +33,11 @@ struct TWriteResult {
   bool Ok() const { return Failure == TWriteFailure::None; }
 };
 
-// Writes `data` to a temporary file beside `path` (named path + ".tmp-" +
-// pid + "-" + random), flushes it to the disk and renames it over `path`.
-// Any short write, flush or close failure removes the temporary file and
-// leaves `path` as it was. An existing file keeps its permissions.
+// Writes `data` to a new file beside `path` (without a name while it is
+// written where the file system allows, then path + ".tmp-" + pid + "-" +
+// random), flushes it to the disk and renames it over `path`. Any short
+// write, flush or close failure removes the new file and leaves `path` as
+// it was. An existing file keeps its permissions.
 TWriteResult ReplaceFileContents(const QString& path, const QByteArray& data);
 
 // Removes the temporary copies that earlier writes of `path` left behind

@@ -87,16 +87,22 @@ inline bool NextWrite(TStoreFile kind, const QString& path) {
     doc.WriteString(MovieName(0), "ViewPosition", "1");
     return doc.Flush();
   }
-  platform::TRegistry reg(path);
-  if (!reg.OpenKey(kHiveKey, true)) return false;
-  reg.WriteInteger(QStringLiteral("Value0"), 1);
-  return true;
+  try {
+    platform::TRegistry reg(path);
+    if (!reg.OpenKey(kHiveKey, true)) return false;
+    reg.WriteInteger(QStringLiteral("Value0"), 1);
+    return true;
+  } catch (const platform::RegistryError&) {
+    return false;
+  }
 }
 
 struct TOutcome {
   int Kills = 0;
   int Damaged = 0;           // kills after which the file was not whole
+  int KillsLeavingCopies = 0;  // kills right after which a leftover was there
   int MostLeftovers = 0;     // largest number of leftovers seen after a kill
+  bool NextWriteDone = false;
   int LeftoversAtEnd = 0;    // left after the next ordinary write
   bool WholeAtEnd = false;
 };
@@ -117,9 +123,11 @@ inline TOutcome KillWriters(const QString& writer, TStoreFile kind, const QStrin
     process.waitForFinished(30000);
     ++out.Kills;
     if (!Whole(kind, path)) ++out.Damaged;
-    out.MostLeftovers = std::max(out.MostLeftovers, int(Leftovers(path).size()));
+    const int left = int(Leftovers(path).size());
+    if (left > 0) ++out.KillsLeavingCopies;
+    out.MostLeftovers = std::max(out.MostLeftovers, left);
   }
-  NextWrite(kind, path);
+  out.NextWriteDone = NextWrite(kind, path);
   out.LeftoversAtEnd = int(Leftovers(path).size());
   out.WholeAtEnd = Whole(kind, path);
   return out;

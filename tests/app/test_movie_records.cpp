@@ -254,8 +254,10 @@ TEST_F(MovieRecordsTest, AFlushReplacesTheFileWholeAndLeavesNoTemporaryFile) {
   movie.RecordView();
   movie.RecordView();
   const QDir dir(QFileInfo(testenv::MovieListFile()).absolutePath());
-  // The lock file stays: it is what two processes take turns on.
-  EXPECT_EQ(dir.entryList({"MovieList.ini*"}, QDir::Files | QDir::Hidden),
-            QStringList({"MovieList.ini", "MovieList.ini.lock"}));
+  // The lock file stays: it is what two processes take turns on. (A copy of
+  // an unreadable file kept by another case of this process is no leftover.)
+  QStringList entries = dir.entryList({"MovieList.ini*"}, QDir::Files | QDir::Hidden);
+  entries.removeIf([](const QString& name) { return name.startsWith("MovieList.ini.unreadable-"); });
+  EXPECT_EQ(entries, QStringList({"MovieList.ini", "MovieList.ini.lock"}));
   EXPECT_TRUE(IniText().contains("ViewCount=2"));
 }

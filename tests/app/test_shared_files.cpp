@@ -62,8 +62,25 @@ TEST(SharedFiles, KilledWritersLeaveWholeFilesAndTheNextWriteRemovesTheirCopies)
     const killtest::TOutcome outcome = killtest::KillWriters(kWriter, kind, path, 12, 40);
     EXPECT_EQ(outcome.Kills, 12);
     EXPECT_EQ(outcome.Damaged, 0);
+    EXPECT_TRUE(outcome.NextWriteDone);
     EXPECT_LE(outcome.MostLeftovers, 1);  // one kill's copy at most: each write removes the earlier ones
     EXPECT_EQ(outcome.LeftoversAtEnd, 0) << killtest::Leftovers(path).join(' ').toStdString();
     EXPECT_TRUE(outcome.WholeAtEnd);
+
+    // What a kill leaves when it lands between naming the copy and the
+    // rename, and the lock-removal guards older versions left: a process
+    // that has ended wrote them.
+    QProcess ended;
+    ended.start("sleep", {"0.1"});
+    ASSERT_TRUE(ended.waitForStarted(30000));
+    const QByteArray pid = QByteArray::number(ended.processId());
+    ASSERT_TRUE(ended.waitForFinished(30000));
+    ASSERT_NE(pid, "0");
+    const QByteArray owner = pid + "\ncinvo\n\n";
+    ASSERT_TRUE(testenv::WriteFile(path + ".tmp-" + pid + "-x1", testenv::ReadFile(path).left(1000)));
+    ASSERT_TRUE(testenv::WriteFile(path + ".lock.rmlock", owner));
+    ASSERT_TRUE(testenv::WriteFile(path + ".lock.rmlock.rmlock", owner));
+    ASSERT_TRUE(killtest::NextWrite(kind, path));
+    EXPECT_EQ(killtest::Leftovers(path), QStringList()) << killtest::Leftovers(path).join(' ').toStdString();
   }
 }
