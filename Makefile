@@ -1,6 +1,7 @@
 # Everything a fresh Debian machine needs to build, run and test Cinvo.
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
+PREFIX ?= /usr/local
 
 PACKAGES := \
 	g++ cmake ninja-build pkg-config \
@@ -11,12 +12,13 @@ PACKAGES := \
 	libx11-dev libxext-dev libxrandr-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth x11-xserver-utils ffmpeg xdg-utils dbus-daemon \
+	desktop-file-utils appstream xdotool libglib2.0-bin \
 	fonts-dejavu-core fonts-wine
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 XVFB := xvfb-run -a -s '-screen 0 1280x1024x24 -noreset'
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run install test bench clean
 
 all: build
 
@@ -41,6 +43,12 @@ build: deps configure
 
 run: build
 	./$(BUILD_DIR)/app/cinvo $(ARGS)
+
+# The program, its desktop entry, icons, metainfo and default language files.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+	-command -v update-desktop-database >/dev/null && update-desktop-database -q $(PREFIX)/share/applications
+	-command -v gtk-update-icon-cache >/dev/null && gtk-update-icon-cache -q -t $(PREFIX)/share/icons/hicolor
 
 test: build
 	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j2 --timeout 300

@@ -254,6 +254,10 @@ int main(int argc, char** argv) {
   bool ok = save(Stop(), "stop.png") && save(Pause(), "pause.png") && save(Restart(), "restart.png") &&
             save(Start(), "start.png") && save(HideToolbar(), "hidetoolbar.png") && save(Logo(), "logo.png") &&
             save(BarPicture(), "menubar.png") && save(Icon(256), "cinvo.png");
+  // The desktop's icon theme wants the icon at its usual sizes, each drawn
+  // at that size rather than scaled from a bitmap.
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+    ok = ok && save(Icon(size), QStringLiteral("icon-%1.png").arg(size).toLatin1().constData());
   if (ok && !SaveJpeg(Band(), dir + "/band.jpg")) {
     std::fprintf(stderr, "make_assets: cannot write band.jpg\n");
     ok = false;
