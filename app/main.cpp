@@ -105,6 +105,9 @@ int main(int argc, char** argv) {
       // is counted.
       ShowErrorMessage(ErrorMessageOf(e));
       exitCode = EXIT_FAILURE;
+    } catch (...) {
+      ShowErrorMessage(QStringLiteral("An unexpected error occurred."));
+      exitCode = EXIT_FAILURE;
     }
     Parameters().Save();
   } catch (const std::exception& e) {

@@ -143,8 +143,10 @@ void TFrmShowcase::CreateComponents() {
   ListView->setMouseTracking(true);
   ListView->setFrameShape(QFrame::StyledPanel);
   // Button-face background with grid lines between the rows.
-  ListView->setStyleSheet(QStringLiteral("QTreeView { background: palette(button); }"
-                                         "QTreeView::item { border-bottom: 1px solid palette(mid); }"));
+  ListView->setStyleSheet(QStringLiteral(
+      "QTreeView { background: palette(button); }"
+      "QTreeView::item { border-bottom: 1px solid palette(midlight); }"
+      "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
   ListView->SetPopupMenu(PopupMenu);
   // A hand over the movies, the arrow elsewhere.
   connect(ListView, &QTreeWidget::itemEntered, ListView,

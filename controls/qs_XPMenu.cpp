@@ -28,6 +28,9 @@ bool HighColor() {
   return !screen || screen->depth() > 15;
 }
 
+// The sub-menu arrow and the space around it, at the item's right end.
+constexpr int kSubMenuArrowRoom = 12;
+
 // The system menu font, "MS Sans Serif" replaced by "Tahoma".
 QFont SystemMenuFont() {
   QFont font = QApplication::font("QMenu");
@@ -109,6 +112,9 @@ QSize TXPMenuStyle::sizeFromContents(ContentsType type, const QStyleOption* opti
   if (type == CT_MenuItem) {
     width += std::max(iconSize, fPainter->IconWidth());
     if (fPainter->ShowsBar(widget)) width += fPainter->EffectiveBarWidth();
+    // Room for the sub-menu arrow, which the platform adds beside the
+    // measured text: without it the arrow is drawn over the caption's end.
+    if (item->menuItemType == QStyleOptionMenuItem::SubMenu) width += kSubMenuArrowRoom;
   } else {
     width += iconSize;
   }

@@ -1,6 +1,7 @@
 #include "framework/qs_JustOne.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QWidget>
 
@@ -8,6 +9,7 @@
 
 #include "platform/program_path.h"
 #include "platform/single_instance.h"
+#include "platform/window_activation.h"
 
 namespace {
 
@@ -42,14 +44,21 @@ void ListenForLaterInstances(std::function<QWidget*()> mainWindow) {
 void CloseInstanceMutex() { InstanceMutex.reset(); }
 
 void BringWindowForward(QWidget* window) {
-  if (!window || window->isHidden()) return;
-  if (window->isMinimized())
-    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-  window->raise();
-  window->activateWindow();
-  // A question the window asks stays in front of it.
-  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != window) {
-    modal->raise();
-    modal->activateWindow();
+  // A question the program asks stays in front and keeps the keyboard, also
+  // when it is all there is to see (an error at start-up).
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && !modal->isVisible()) modal = nullptr;
+  if (window && !window->isHidden()) {
+    if (window->isMinimized())
+      window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->raise();
+  } else if (!modal) {
+    return;
   }
+  QWidget* front = modal ? modal : window;
+  front->raise();
+  front->activateWindow();
+  // Qt asks with the time of the last input it saw, which the X server and
+  // window managers refuse once the user has gone elsewhere.
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) platform::ActivateTopLevelWindow(front->winId());
 }

@@ -21,6 +21,6 @@ void CloseInstanceMutex();
 // The program file's name without directory and extension.
 QString InstanceName();
 // Shows `window` in front of the others: out of the task bar when
-// minimised (keeping maximised), raised and activated, with any dialog it
-// has open on top. A hidden window stays hidden.
+// minimised (keeping maximised), raised and activated, with any dialog the
+// program has open on top. A hidden window stays hidden.
 void BringWindowForward(QWidget* window);

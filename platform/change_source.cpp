@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -42,10 +43,18 @@ QString MountKey(const MountEntry& e) {
          QChar(0) + e.Options;
 }
 
-QString ReadLimit(const char* path) {
-  QFile file(QString::fromLatin1(path));
-  if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("unknown");
-  return QString::fromLatin1(file.readAll()).trimmed();
+// True when `path` is `dir` or lies below it.
+bool IsWithin(const QString& path, const QString& dir) {
+  if (path == dir) return true;
+  const QString prefix = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+  return path.startsWith(prefix);
+}
+
+// The directory entry type of `path` itself (a link is a link).
+unsigned char TypeOf(const QString& path) {
+  struct stat st;
+  if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return DT_UNKNOWN;
+  return S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
 }
 
 bool IsDirectory(const QString& path) {
@@ -75,27 +84,35 @@ ChangeSource::ChangeSource(QObject* parent) : QObject(parent) {
 ChangeSource::~ChangeSource() { Stop(); }
 
 QString ChangeSource::WatchLimitText() {
-  return QStringLiteral(
-             "Not every folder can be watched for changes: the system's limit on inotify watches "
-             "(fs.inotify.max_user_watches, now %1) is reached. Changes in the folders left out show "
-             "only when the list is refreshed. To raise the limit, run as administrator "
-             "\"sysctl fs.inotify.max_user_watches=524288\" and add the line "
-             "\"fs.inotify.max_user_watches=524288\" to /etc/sysctl.conf to keep it.")
-      .arg(ReadLimit("/proc/sys/fs/inotify/max_user_watches"));
+  return LimitText(QStringLiteral("Not every folder can be watched for changes"), QStringLiteral("watches"),
+                   QStringLiteral("max_user_watches"), 524288);
 }
 
 QString ChangeSource::InstanceLimitText() {
+  return LimitText(QStringLiteral("Folders cannot be watched for changes"), QStringLiteral("instances"),
+                   QStringLiteral("max_user_instances"), 1024);
+}
+
+QString ChangeSource::LimitText(const QString& what, const QString& limit, const QString& setting,
+                                qint64 suggested) {
+  const QString name = QStringLiteral("fs.inotify.") + setting;
+  QFile file(QStringLiteral("/proc/sys/fs/inotify/") + setting);
+  bool known = false;
+  const qint64 now = file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong(&known) : 0;
+  if (known) suggested = std::max(suggested, now * 2);
+  const QString line = QStringLiteral("%1=%2").arg(name).arg(suggested);
   return QStringLiteral(
-             "Folders cannot be watched for changes: the system's limit on inotify instances "
-             "(fs.inotify.max_user_instances, now %1) is reached. Changes in the folders show only "
-             "when the list is refreshed. To raise the limit, run as administrator "
-             "\"sysctl fs.inotify.max_user_instances=1024\" and add the line "
-             "\"fs.inotify.max_user_instances=1024\" to /etc/sysctl.conf to keep it.")
-      .arg(ReadLimit("/proc/sys/fs/inotify/max_user_instances"));
+             "%1: the system's limit on inotify %2 (%3, now %4) is reached. Changes in the folders left "
+             "out show only when the list is refreshed. To raise the limit, run as administrator "
+             "\"sysctl %5\", and to keep it, put the line \"%5\" in a file in /etc/sysctl.d/ "
+             "(for example /etc/sysctl.d/60-inotify.conf).")
+      .arg(what, limit, name, known ? QString::number(now) : QStringLiteral("unknown"), line);
 }
 
 bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
+  // Updates seen but not yet reported survive a new start that still covers them.
   Stop();
+  const QStringList unreported = std::exchange(fChangedDirs, {});
   fMask = mask;
   fErrorText.clear();
 
@@ -103,14 +120,14 @@ bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
   // Directory watching needs the table too: a mount inside or over a
   // watched tree replaces what the watches see.
   if ((mask & kMountChanges) || watchDirs) {
-    fMountFd = ::open(QFile::encodeName(MountTablePath()).constData(), O_RDONLY | O_CLOEXEC);
+    fMountFd = ::open(QFile::encodeName(fMountTableFile).constData(), O_RDONLY | O_CLOEXEC);
     if (fMountFd < 0) {
-      fErrorText = QStringLiteral("%1: %2").arg(MountTablePath(), QString::fromLocal8Bit(std::strerror(errno)));
+      fErrorText = QStringLiteral("%1: %2").arg(fMountTableFile, QString::fromLocal8Bit(std::strerror(errno)));
       Stop();
       return false;
     }
     // Read after opening, so a change in between still wakes us.
-    fMountTable = ReadMountTable();
+    fMountTable = ReadTable();
     // The table is always readable; a change shows as an exceptional condition.
     fMountNotifier = new QSocketNotifier(fMountFd, QSocketNotifier::Exception, this);
     connect(fMountNotifier, &QSocketNotifier::activated, this, &ChangeSource::OnMountTableChanged);
@@ -138,6 +155,14 @@ bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
         fRoots.append(root);
         WatchTree(root, false);
       }
+      for (const QString& dir : unreported) {
+        for (const QString& root : std::as_const(fRoots)) {
+          if (IsWithin(dir, root)) {
+            DirChanged(dir);
+            break;
+          }
+        }
+      }
     }
   }
   fActive = true;
@@ -156,14 +181,19 @@ void ChangeSource::Stop() {
   fWatchOf.clear();
   fPendingMove.reset();
   fMoveTimer.stop();
-  fChangedDirs.clear();
-  fDirTimer.stop();
+  fDirTimer.stop();  // fChangedDirs stays for a next start that still covers them
   fActive = false;
   ++fRun;
 }
 
+QList<MountEntry> ChangeSource::ReadTable() const {
+  QFile file(fMountTableFile);
+  // A proc file reports size 0: read until the end.
+  return file.open(QIODevice::ReadOnly) ? ParseMountInfo(file.readAll()) : QList<MountEntry>();
+}
+
 void ChangeSource::OnMountTableChanged() {
-  const QList<MountEntry> table = ReadMountTable();
+  const QList<MountEntry> table = ReadTable();
   QHash<QString, int> before;
   for (const MountEntry& e : fMountTable) ++before[MountKey(e)];
   QHash<QString, int> after;
@@ -196,12 +226,11 @@ void ChangeSource::OnMountTableChanged() {
 
 void ChangeSource::RewatchBelow(const QString& mountDir) {
   if (fInotifyFd < 0) return;
-  const QString prefix = mountDir.endsWith(QLatin1Char('/')) ? mountDir : mountDir + QLatin1Char('/');
   QStringList tops;
   for (const QString& root : std::as_const(fRoots)) {
-    if (root == mountDir || root.startsWith(prefix)) {
+    if (IsWithin(root, mountDir)) {
       tops.append(root);  // the whole tree now shows another file system (or none)
-    } else if (mountDir.startsWith(root + QLatin1Char('/'))) {
+    } else if (IsWithin(mountDir, root)) {
       tops.append(mountDir);  // a part of the tree does
     }
   }
@@ -326,9 +355,12 @@ void ChangeSource::FlushDirUpdates() {
 }
 
 void ChangeSource::WatchTree(const QString& top, bool reportContents) {
+  // Real directories before links to directories, so a directory reached
+  // both ways is watched, and reported, under its real path.
   QStringList pending{top};
-  while (!pending.isEmpty()) {
-    const QString dir = pending.takeLast();
+  QStringList links;
+  while (!pending.isEmpty() || !links.isEmpty()) {
+    const QString dir = pending.isEmpty() ? links.takeFirst() : pending.takeLast();
     if (!AddWatch(dir)) continue;
     DIR* handle = ::opendir(QFile::encodeName(dir).constData());
     if (!handle) continue;
@@ -337,11 +369,12 @@ void ChangeSource::WatchTree(const QString& top, bool reportContents) {
       const char* raw = entry->d_name;
       if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0) continue;
       const QString path = Join(dir, QFile::decodeName(raw));
-      const bool isDir = entry->d_type == DT_DIR ||
-                         ((entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) && IsDirectory(path));
+      unsigned char type = entry->d_type;
+      if (type == DT_UNKNOWN) type = TypeOf(path);
+      const bool isDir = type == DT_DIR || (type == DT_LNK && IsDirectory(path));
       any = true;
       if (reportContents) Emit(isDir ? kChangeMkDir : kChangeCreate, path);
-      if (isDir) pending.append(path);
+      if (isDir) (type == DT_LNK ? links : pending).append(path);
     }
     ::closedir(handle);
     // What arrived before the watch did was never reported as a change.
@@ -370,9 +403,8 @@ bool ChangeSource::AddWatch(const QString& dir) {
 }
 
 void ChangeSource::ForgetTree(const QString& top, bool removeWatches) {
-  const QString prefix = top + QLatin1Char('/');
   for (auto it = fWatchPaths.begin(); it != fWatchPaths.end();) {
-    if (*it == top || it->startsWith(prefix)) {
+    if (IsWithin(*it, top)) {
       if (removeWatches && fInotifyFd >= 0) ::inotify_rm_watch(fInotifyFd, it.key());
       if (fWatchOf.value(*it, -1) == it.key()) fWatchOf.remove(*it);
       it = fWatchPaths.erase(it);
@@ -383,10 +415,9 @@ void ChangeSource::ForgetTree(const QString& top, bool removeWatches) {
 }
 
 void ChangeSource::MoveTree(const QString& from, const QString& to) {
-  const QString prefix = from + QLatin1Char('/');
   QList<std::pair<int, QString>> moved;
   for (auto it = fWatchPaths.begin(); it != fWatchPaths.end(); ++it) {
-    if (*it == from || it->startsWith(prefix)) moved.append({it.key(), to + it->mid(from.size())});
+    if (IsWithin(*it, from)) moved.append({it.key(), to + it->mid(from.size())});
   }
   for (const auto& [wd, path] : moved) {
     const QString old = fWatchPaths.value(wd);

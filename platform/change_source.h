@@ -7,7 +7,8 @@
 //   a mount appears in the table          -> kChangeMediaInserted (mount directory)
 //   a mount leaves the table              -> kChangeMediaRemoved  (mount directory)
 //     (entries compare whole, mount id and options included: a disc swapped
-//      between two reads of the table, or a remount, is a removal and an insertion)
+//      between two reads of the table, or a remount, is a removal and an insertion;
+//      system file systems such as proc, sysfs or cgroup are left out)
 //   file created / moved in from outside  -> kChangeCreate (file)   + kChangeUpdateDir (its directory)
 //   file deleted / moved out              -> kChangeDelete (file)   + kChangeUpdateDir
 //   directory created / moved in          -> kChangeMkDir (dir)     + kChangeUpdateDir; the new
@@ -84,6 +85,8 @@ class ChangeSource : public QObject {
   // limit is not a failure: the limit handler hears of it and the source
   // goes on with what it could watch.
   bool Start(std::uint32_t mask, const QStringList& trees);
+  // Directory updates seen but not yet reported are kept for a next Start
+  // whose trees still hold them (registering anew loses no change).
   void Stop();
   bool Active() const { return fActive; }
   QString ErrorText() const { return fErrorText; }
@@ -93,13 +96,18 @@ class ChangeSource : public QObject {
   // Behave as if the system allowed only `count` directory watches (tests);
   // negative: the system's own limit.
   void SetWatchLimit(int count) { fWatchLimit = count; }
+  // Read another file as the mount table (tests); takes effect at the next Start.
+  void SetMountTableFile(const QString& path) { fMountTableFile = path; }
 
   // The texts given when a limit is reached.
   static QString WatchLimitText();
   static QString InstanceLimitText();
 
  private:
+  static QString LimitText(const QString& what, const QString& limit, const QString& setting,
+                           qint64 suggested);
   void OnMountTableChanged();
+  QList<MountEntry> ReadTable() const;
   // Watches again what a mount at `mountDir` covered or uncovered in the trees.
   void RewatchBelow(const QString& mountDir);
   void OnInotifyReadable();
@@ -126,6 +134,7 @@ class ChangeSource : public QObject {
   bool fLimitReported = false;
   int fWatchLimit = -1;
 
+  QString fMountTableFile = MountTablePath();
   int fMountFd = -1;
   QSocketNotifier* fMountNotifier = nullptr;  // children: freed with the source
   QList<MountEntry> fMountTable;

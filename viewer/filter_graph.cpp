@@ -450,8 +450,10 @@ bool TFilterGraph::Stop() {
   fPausePending = false;
   // Paused, not READY: READY would drop the decoded pads and with them the
   // duration and seeking; "stopped" is ours to report.
+  // A short wait only: a stalled movie never finishes pausing, and the
+  // user-interface thread must not hang on it. It settles on its own.
   GstStateChangeReturn r = gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_PAUSED);
-  if (r == GST_STATE_CHANGE_ASYNC) r = gst_element_get_state(GST_ELEMENT(fGraph), nullptr, nullptr, kSettleTimeout);
+  if (r == GST_STATE_CHANGE_ASYNC) r = gst_element_get_state(GST_ELEMENT(fGraph), nullptr, nullptr, kQuickSettleTimeout);
   fStopped = true;
   const HRESULT hr = CheckGraphResult(r == GST_STATE_CHANGE_FAILURE ? E_FAIL
                                       : r == GST_STATE_CHANGE_ASYNC ? S_FALSE
@@ -478,7 +480,8 @@ int32_t TFilterGraph::DurationMs() {
   if (!fGraph) return 0;
   int64_t duration = 0;
   fSeeking.GetDuration(&duration);
-  return static_cast<int32_t>(MediaTimeToMs(duration));
+  // A damaged file may claim weeks: clamped, never wrapped.
+  return static_cast<int32_t>(std::clamp<int64_t>(MediaTimeToMs(duration), 0, INT32_MAX));
 }
 
 HRESULT TFilterGraph::WaitForState(GstClockTime timeout) {
@@ -492,12 +495,16 @@ void TFilterGraph::DisconnectAllPins() {
   // Streaming must end before links are cut, or the sources report broken
   // links as stream errors.
   gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_READY);
-  WaitForState(kSettleTimeout);
+  WaitForState(kQuickSettleTimeout);
+  // Going to READY, decoders take their outputs away: the renderers they
+  // fed are unlinked without being parked.
+  ParkUnlinkedRenderers(fGraph);
   TFilterList filters(fGraph);
   for (int i = 0; i < filters.Count(); ++i) {
     TPinList pins(filters.Items(i));
     for (int j = 0; j < pins.Count(); ++j) CheckGraphResult(DisconnectPin(pins.Items(j)));
   }
+  ParkUnlinkedRenderers(fGraph);
 }
 
 void TFilterGraph::EmptyGraph() {
@@ -509,5 +516,8 @@ void TFilterGraph::EmptyGraph() {
   for (int i = 0; i < filters.Count(); ++i) CheckGraphResult(RemoveFilter(fGraph, filters.Items(i)));
   fClockChangePending = false;
   ResetPositions();
+  // What the emptied movie posted and nobody heard yet is not the next
+  // movie's (an end of stream would end it at once).
+  ClearEvents();
 }
 

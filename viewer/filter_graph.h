@@ -277,6 +277,7 @@ class TFilterGraph : public QObject {
   void Log(const QString& line);
   void DrainEvents();
   GstMessage* NextEvent();
+  void QueueEvents(std::vector<GstMessage*> messages);
   void ClearEvents();
   bool TranslateMessage(GstMessage* message, long* code, intptr_t* param1, intptr_t* param2);
   void Dispatch(long code, intptr_t param1, intptr_t param2);
@@ -286,6 +287,7 @@ class TFilterGraph : public QObject {
   void ResetPositions();
   HRESULT Seek(double rate, bool setCurrent, int64_t current, bool setStop, int64_t stop);
   HRESULT WaitForRender(RenderJob* job);
+  static bool StoppedBeforeAnyStream(RenderJob* job);
   void UndoFailedRender(const TFilterList& before, bool hadMovie);
 
   // Streaming-thread side of rendering.

@@ -62,10 +62,16 @@ GstBusSyncReply TFilterGraph::BusSyncHandler(GstBus*, GstMessage* message, gpoin
       g_free(debug);
       return GST_BUS_DROP;
     }
+    std::lock_guard lock(job->mutex);
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE || GST_MESSAGE_TYPE(message) == GST_MESSAGE_STATE_CHANGED) {
-      std::lock_guard lock(job->mutex);
       ++job->stateChanges;
       job->wake.notify_all();
+    }
+    // Kept with the rendering until it is known whether it succeeded:
+    // nothing of a failed one may reach the listeners.
+    if (!job->finishedEvents) {
+      job->events.push_back(gst_message_ref(message));
+      return GST_BUS_DROP;
     }
   }
   // Queued first, then the receiver is told, so a drain never misses it.
@@ -94,6 +100,18 @@ void TFilterGraph::PostGraphEvent(long code, intptr_t param1, intptr_t param2) {
                                       static_cast<gint64>(param1), "param2", G_TYPE_INT64,
                                       static_cast<gint64>(param2), nullptr);
   gst_element_post_message(GST_ELEMENT(fGraph), gst_message_new_application(GST_OBJECT(fGraph), s));
+}
+
+void TFilterGraph::QueueEvents(std::vector<GstMessage*> messages) {
+  if (messages.empty()) return;
+  bool notify = false;
+  {
+    std::lock_guard lock(fEventMutex);
+    for (GstMessage* message : messages) fEvents.push_back(message);
+    notify = !fNotifyPending;
+    fNotifyPending = true;
+  }
+  if (notify) PostWindowMessage(this, WM_GRAPHNOTIFY, 0, 0);
 }
 
 GstMessage* TFilterGraph::NextEvent() {

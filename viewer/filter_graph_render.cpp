@@ -5,6 +5,10 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <glib/gstdio.h>
+
+#include <cstdio>
+
 #include "viewer/filter_graph.h"
 #include "viewer/graph_internal.h"
 #include "viewer/graph_renderers.h"
@@ -22,6 +26,12 @@ bool IsBuilderFilter(GstElement* element) {
          k.contains(QLatin1String("Parser")) || k.contains(QLatin1String("Depayload"));
 }
 
+bool IsDemuxer(GstElement* element) {
+  GstElementFactory* factory = gst_element_get_factory(element);
+  const char* klass = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+  return klass && QString::fromUtf8(klass).contains(QLatin1String("Demux"));
+}
+
 QString CapsName(GstPad* pad) {
   GstCaps* caps = gst_pad_get_current_caps(pad);
   if (!caps) caps = gst_pad_query_caps(pad, nullptr);
@@ -31,6 +41,27 @@ QString CapsName(GstPad* pad) {
   if (caps) gst_caps_unref(caps);
   return name;
 }
+// A name on disk that is not valid text reaches us with replacement
+// characters, and opening that name fails. The one entry of its directory
+// that reads as the same text is the file meant; its bytes open it. Empty
+// when there is none or more than one.
+QByteArray UndecodableNameOnDisk(const QFileInfo& info) {
+  if (!info.fileName().contains(QChar::ReplacementCharacter)) return {};
+  const QByteArray directory = QFile::encodeName(info.absolutePath());
+  GDir* dir = g_dir_open(directory.constData(), 0, nullptr);
+  if (!dir) return {};
+  QByteArray found;
+  int matches = 0;
+  while (const gchar* entry = g_dir_read_name(dir)) {
+    if (QFile::decodeName(QByteArray(entry)) == info.fileName()) {
+      found = directory + '/' + entry;
+      ++matches;
+    }
+  }
+  g_dir_close(dir);
+  return matches == 1 ? found : QByteArray();
+}
+
 }  // namespace
 
 // ------------------------------------------------------------- rendering
@@ -42,9 +73,18 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
 
   // Plain file problems get their own codes before anything is built.
   const QFileInfo info(fileName);
-  if (!info.exists()) CheckGraphResult(E_FILE_NOT_FOUND);
-  if (info.isDir() || !info.isReadable()) CheckGraphResult(E_ACCESSDENIED);
-  if (info.size() == 0) CheckGraphResult(E_INVALID_FILE_FORMAT);
+  QByteArray location = QFile::encodeName(info.absoluteFilePath());
+  if (!info.exists()) {
+    if (!fileName.contains(QChar::ReplacementCharacter)) CheckGraphResult(E_FILE_NOT_FOUND);
+    location = UndecodableNameOnDisk(info);
+    if (location.isEmpty()) CheckGraphResult(E_INVALID_NAME);
+  }
+  if (g_file_test(location.constData(), G_FILE_TEST_IS_DIR)) CheckGraphResult(E_ACCESSDENIED);
+  FILE* readable = g_fopen(location.constData(), "rb");
+  if (!readable) CheckGraphResult(E_ACCESSDENIED);
+  const bool empty = std::fgetc(readable) == EOF;
+  std::fclose(readable);
+  if (empty) CheckGraphResult(E_INVALID_FILE_FORMAT);
 
   auto job = std::make_shared<RenderJob>();
   job->graph = this;
@@ -64,7 +104,7 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   }
   // The source is named after the file, the splitter-decoder after its role.
   gst_object_set_name(GST_OBJECT(source), info.absoluteFilePath().toUtf8().constData());
-  g_object_set(source, "location", QFile::encodeName(info.absoluteFilePath()).constData(), nullptr);
+  g_object_set(source, "location", location.constData(), nullptr);
   auto connect = [&](const char* signal, GCallback callback) {
     g_signal_connect_data(decoder, signal, callback, new std::shared_ptr<RenderJob>(job),
                           [](gpointer data, GClosure*) { delete static_cast<std::shared_ptr<RenderJob>*>(data); },
@@ -83,6 +123,8 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   GstState state = GST_STATE_NULL;
   gst_element_get_state(GST_ELEMENT(fGraph), &state, nullptr, 0);
 
+  // A renderer left unlinked by an earlier movie must not hold up cueing.
+  ParkUnlinkedRenderers(fGraph);
   gst_bin_add_many(GST_BIN(fGraph), source, decoder, nullptr);
   gst_element_link(source, decoder);
   {
@@ -131,6 +173,16 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
     std::lock_guard lock(fJobMutex);
     fRenderJob.reset();
   }
+  {
+    std::lock_guard lock(job->mutex);
+    job->finishedEvents = true;
+    std::vector<GstMessage*> events;
+    events.swap(job->events);
+    if (Succeeded(hr))
+      QueueEvents(std::move(events));  // queued while held: before anything later
+    else
+      for (GstMessage* message : events) gst_message_unref(message);
+  }
   CheckGraphResult(hr);
   fStopped = true;  // built and cued, not running
   // A run from here on counts as the first run of this graph.
@@ -169,8 +221,35 @@ HRESULT TFilterGraph::WaitForRender(RenderJob* job) {
       std::lock_guard lock(job->mutex);
       return job->error != S_OK ? job->error : E_FAIL;
     }
+    if (StoppedBeforeAnyStream(job)) return E_INVALID_FILE_FORMAT;
     if (std::chrono::steady_clock::now() > deadline) return E_TIMEOUT;
   }
+}
+
+bool TFilterGraph::StoppedBeforeAnyStream(RenderJob* job) {
+  // A splitter that gives up on a damaged header while the decoder is still
+  // trying it out has its error swallowed by the decoder: its streaming
+  // thread stops with no stream found, and cueing would wait for ever.
+  std::vector<GstElement*> demuxers;
+  {
+    std::lock_guard lock(job->mutex);
+    for (GstElement* demuxer : job->demuxers) demuxers.push_back(GST_ELEMENT(gst_object_ref(demuxer)));
+  }
+  bool stopped = false;
+  for (GstElement* demuxer : demuxers) {
+    if (!stopped && demuxer->numsrcpads == 0) {
+      TPinList pins(demuxer);
+      for (int i = 0; i < pins.Count(); ++i) {
+        GstPad* pad = pins.Items(i);
+        if (GST_PAD_IS_SINK(pad) && GST_PAD_MODE(pad) == GST_PAD_MODE_PULL &&
+            gst_pad_get_task_state(pad) == GST_TASK_PAUSED)
+          stopped = true;
+      }
+    }
+    gst_object_unref(demuxer);
+  }
+  if (stopped) job->AddLog(QStringLiteral("The splitter stopped before it found any stream"));
+  return stopped;
 }
 
 void TFilterGraph::UndoFailedRender(const TFilterList& before, bool hadMovie) {
@@ -190,12 +269,12 @@ void TFilterGraph::UndoFailedRender(const TFilterList& before, bool hadMovie) {
     GstState state = GST_STATE_PAUSED;
     gst_element_get_state(GST_ELEMENT(fGraph), &state, nullptr, 0);
     gst_element_set_state(GST_ELEMENT(fGraph), state);
-    WaitForState(kSettleTimeout);
+    WaitForState(kQuickSettleTimeout);
     return;
   }
   // The graph goes back to its member filters, ready for the next file.
   gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_READY);
-  WaitForState(kSettleTimeout);
+  WaitForState(kQuickSettleTimeout);
   TFilterList filters(fGraph);
   for (int i = 0; i < filters.Count(); ++i) {
     TPinList pins(filters.Items(i));
@@ -203,6 +282,9 @@ void TFilterGraph::UndoFailedRender(const TFilterList& before, bool hadMovie) {
   }
   for (IMemberFilter* member : fMemberFilters) filters.Remove(member->GetFilterObject());
   for (int i = 0; i < filters.Count(); ++i) RemoveFilter(fGraph, filters.Items(i));
+  // Decoders going to READY unlink the members they fed without parking
+  // them; one left waiting would hold up the next movie's cueing.
+  ParkUnlinkedRenderers(fGraph);
   fClockChangePending = false;
   fStopped = true;
   ResetPositions();
@@ -294,6 +376,10 @@ void TFilterGraph::OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointe
     }
   });
   job->AddLog(QStringLiteral("Created %1 (%2)").arg(FilterName(element), classID));
+  if (IsDemuxer(element)) {
+    std::lock_guard lock(job->mutex);
+    job->demuxers.push_back(GST_ELEMENT(gst_object_ref(element)));
+  }
   if (!accept) {
     std::lock_guard lock(job->mutex);
     job->refused = true;

@@ -23,6 +23,9 @@ namespace graphinternal {
 inline constexpr auto kRenderTimeout = std::chrono::seconds(15);
 // How long a state change or a flushing seek may take to settle.
 inline constexpr GstClockTime kSettleTimeout = 5 * GST_SECOND;
+// How long Stop, EmptyGraph and closing wait for a state to settle: a
+// stalled movie must not hold up the user-interface thread.
+inline constexpr GstClockTime kQuickSettleTimeout = 250 * GST_MSECOND;
 // How long a streaming thread waits for the user-interface thread to answer
 // a builder question before taking the default answer.
 inline constexpr auto kCallTimeout = std::chrono::seconds(5);
@@ -55,11 +58,18 @@ struct TFilterGraph::RenderJob {
   bool refused = false;
   std::deque<std::function<void()>> calls;
   std::vector<GstElement*> created;  // renderers added by this rendering
+  std::vector<GstElement*> demuxers;  // splitters the decoder made (referenced)
   QStringList log;
+  // Bus messages of the rendering: graph events once it succeeded, dropped
+  // when it failed.
+  std::vector<GstMessage*> events;
+  bool finishedEvents = false;  // events go to the graph's queue again
 
   ~RenderJob() {
     for (GstElement* e : members) gst_object_unref(e);
     for (GstElement* e : created) gst_object_unref(e);
+    for (GstElement* e : demuxers) gst_object_unref(e);
+    for (GstMessage* m : events) gst_message_unref(m);
   }
   void AddLog(const QString& line) {
     std::lock_guard lock(mutex);

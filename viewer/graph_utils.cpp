@@ -30,6 +30,7 @@ QString ErrorText(HRESULT hr) {
     case 0x80070057u: text = QStringLiteral("The parameter is incorrect"); break;
     case 0x80070005u: text = QStringLiteral("Access is denied: the file cannot be read"); break;
     case 0x80070002u: text = QStringLiteral("The system cannot find the file specified"); break;
+    case 0x8007007Bu: text = QStringLiteral("The file name cannot be read: it contains characters that are not valid text"); break;
     case 0x80040209u: text = QStringLiteral("The operation cannot be performed because the pins are not connected"); break;
     case 0x80040217u: text = QStringLiteral("No combination of intermediate filters could be found to make the connection"); break;
     case 0x80040218u: text = QStringLiteral("No combination of filters could be found to render the stream"); break;
@@ -233,6 +234,21 @@ void ParkRenderer(GstElement* filter, bool parked) {
     // where shutting it down would answer "flushing" and stop the demuxer
     // that feeds the other streams. It goes down when removed.
     gst_element_set_state(filter, state >= GST_STATE_PAUSED ? GST_STATE_PLAYING : GST_STATE_NULL);
+    // The graph ends when every renderer it feeds has ended, and counts
+    // only when one of them ends: a renderer parked after all the others
+    // ended would leave it running forever. An end of its own makes the
+    // graph count again. It is the parked filter's alone: it is dropped
+    // with the filter, at the next pause and by the next movie's cueing.
+    if (sink) {
+      GstObject* parent = gst_object_get_parent(GST_OBJECT(filter));
+      if (parent && GST_IS_PIPELINE(parent)) {
+        GstState graphState = GST_STATE_NULL;
+        gst_element_get_state(GST_ELEMENT(parent), &graphState, nullptr, 0);
+        if (graphState == GST_STATE_PLAYING)
+          gst_element_post_message(filter, gst_message_new_eos(GST_OBJECT(filter)));
+      }
+      if (parent) gst_object_unref(parent);
+    }
   } else {
     g_object_set_data(G_OBJECT(filter), kParked, nullptr);
     if (g_object_get_data(G_OBJECT(filter), kWasSink)) GST_OBJECT_FLAG_SET(filter, GST_ELEMENT_FLAG_SINK);
@@ -242,6 +258,15 @@ void ParkRenderer(GstElement* filter, bool parked) {
       gst_element_sync_state_with_parent(filter);
       gst_object_unref(parent);
     }
+  }
+}
+
+void ParkUnlinkedRenderers(GstPipeline* graph) {
+  TFilterList filters(graph);
+  for (int i = 0; i < filters.Count(); ++i) {
+    GstElement* filter = filters.Items(i);
+    const bool renderer = GST_OBJECT_FLAG_IS_SET(filter, GST_ELEMENT_FLAG_SINK) || IsParked(filter);
+    if (renderer && !IsParked(filter) && !HasLinkedInput(filter)) ParkRenderer(filter, true);
   }
 }
 
@@ -312,6 +337,13 @@ HRESULT RemoveFilter(GstPipeline* graph, GstElement* filter) {
   if (!graph || !filter) return E_POINTER;
   if (GST_OBJECT_PARENT(filter) != GST_OBJECT(graph)) return E_NOT_IN_GRAPH;
   gst_object_ref(filter);
+  // Cut first, as DisconnectPin does: the path that fed it drops its data
+  // instead of stopping the demuxer that feeds the other streams.
+  {
+    TPinList pins(filter);
+    for (int i = 0; i < pins.Count(); ++i)
+      if (GST_PAD_IS_SINK(pins.Items(i))) DisconnectPin(pins.Items(i));
+  }
   gst_element_set_locked_state(filter, TRUE);
   WaitForCutInputs(filter);
   gst_element_set_state(filter, GST_STATE_NULL);

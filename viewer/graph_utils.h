@@ -34,6 +34,8 @@ constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFFu);
 constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 constexpr HRESULT E_ACCESSDENIED = static_cast<HRESULT>(0x80070005u);
 constexpr HRESULT E_FILE_NOT_FOUND = static_cast<HRESULT>(0x80070002u);
+// The file's name on disk is not valid text and cannot be told apart.
+constexpr HRESULT E_INVALID_NAME = static_cast<HRESULT>(0x8007007Bu);
 constexpr HRESULT E_NOT_CONNECTED = static_cast<HRESULT>(0x80040209u);
 constexpr HRESULT E_CANNOT_CONNECT = static_cast<HRESULT>(0x80040217u);
 constexpr HRESULT E_CANNOT_RENDER = static_cast<HRESULT>(0x80040218u);
@@ -135,6 +137,9 @@ HRESULT RemoveFilter(GstPipeline* graph, GstElement* filter);
 // Parks a renderer or wakes it (locked state, SINK flag, state).
 void ParkRenderer(GstElement* filter, bool parked);
 bool IsParked(GstElement* filter);
+// Parks every renderer of the graph whose inputs are all unlinked, however
+// that happened (a decoder that took its output away unlinks silently).
+void ParkUnlinkedRenderers(GstPipeline* graph);
 
 // The per-process table of graphs registered for inspection.
 namespace RunningObjectTable {

@@ -253,6 +253,9 @@ void TFrmViewer::BuildMenu() {
   connect(PopupMenu, &QMenu::aboutToShow, this, [this] { InfoCaptions(); });
 
   qsXPMenu->SetBarCaption(QStringLiteral("Cinvo"));
+  QFont barFont = qsXPMenu->BarFont();
+  barFont.setPixelSize(16);
+  qsXPMenu->SetBarFont(barFont);
   qsXPMenu->SetActive(true);
 }
 
@@ -278,7 +281,7 @@ void TFrmViewer::resizeEvent(QResizeEvent* event) {
 
 void TFrmViewer::FormCreate() {
   TFrmBaseMain::FormCreate();
-  fCurrentMovie = std::make_unique<TMovieData>(QString(), false);
+  fCurrentMovie = std::make_unique<TMovieData>(QString(), false);  // empty: no file, not from a CD
   ShowToolbar(false);
   fViewMode = static_cast<uint8_t>(Contexte->ReadInteger(QStringLiteral("ViewMode"), 2));
 }
@@ -332,10 +335,19 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
   fPaused = false;
 
   QCoreApplication::processEvents();
-  // Over the whole screen even where no window manager maximises.
-  if (QScreen* screen = this->screen()) setGeometry(screen->geometry());
+  // Over the whole screen, panels included, as a borderless maximised
+  // window is elsewhere; also where no window manager places it.
+  if (QScreen* screen = this->screen()) {
+    setGeometry(screen->geometry());
+    // The display mode may change under the window (800 x 600 is applied
+    // just before; the server reports it a little later).
+    disconnect(fScreenFollow);
+    fScreenFollow = connect(screen, &QScreen::geometryChanged, this, [this](const QRect& area) {
+      if (fShowing) setGeometry(area);
+    });
+  }
   fShowing = true;
-  showMaximized();
+  showFullScreen();
   raise();
   activateWindow();
   // The source size first: applying the display size then crops a wide
@@ -349,6 +361,9 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
   if (fAudioRendererCount > 1) {
     cmAudio->setVisible(true);
     SelectAudioStream(1);
+  } else {
+    // "Audio 2" of a movie with one stream would silence it.
+    cmAudio->setVisible(false);
   }
   fMediaSeeking = FilterGraph->MediaSeeking();
   _lbDuration->SetCaption(SecondsToText(FilterGraph->DurationMs() / 1000));

@@ -79,7 +79,8 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   // position is kept under the record's name even when `fileName` is a copy.
   // Raises (EDirectShowException etc.) when the movie cannot be rendered;
   // the viewer then stays hidden and the screen saver, power phases and
-  // display mode are already back as they were.
+  // display mode are already back as they were. A movie still showing is
+  // closed first (its position stored).
   void OpenMovie(const QString& fileName, const TMovieData* movie);
   // The viewer's own record: after a close, ViewPosition holds the second
   // reached.
@@ -105,6 +106,10 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
 
   // Operations and handlers.
   void FormCreate() override;
+  // Every close (toolbar, menu, Escape, the window manager, quitting, the
+  // session ending) runs it: the position reached is stored and the screen
+  // given back; then the window hides. A viewer showing no movie has
+  // nothing to do, so closing twice is harmless.
   void FormClose() override;
   void PlayMovie();
   void PauseMovie();
@@ -201,6 +206,7 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   // The graph holds the movie (a failed rebuild leaves it empty).
   bool fRendered = false;
   IMediaSeeking* fMediaSeeking = nullptr;
+  QMetaObject::Connection fScreenFollow;
 };
 
 // The one viewer: null until created, reset when destroyed.

@@ -7,7 +7,11 @@
 #include <QEventLoop>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <functional>
@@ -533,6 +537,77 @@ TEST_F(LibraryTest, ConfirmedParametersRebuildTheLists) {
   ASSERT_TRUE(Settled());
   EXPECT_EQ(Captions(w), QStringList({"Omega"}));
   EXPECT_EQ(w.ListMovieDir, base_ + "/Other");
+}
+
+// ------------------------------------------------------- the real program
+
+// Runs a command to its end; its standard output.
+QString RunTool(const QString& program, const QStringList& arguments, int ms = 30000) {
+  QProcess process;
+  process.start(program, arguments);
+  process.waitForFinished(ms);
+  return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+TEST_F(LibraryTest, TheProgramListsTheLibraryAndStartsTheFirstMovieOnEnter) {
+  const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+  if (qEnvironmentVariableIsEmpty("DISPLAY") || xdotool.isEmpty()) GTEST_SKIP() << "needs X11 and xdotool";
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, movies_ + "/sub/Beta.avi");
+  const QString hive = base_ + "/registry.json";
+  // The program's own key, under its own name.
+  const auto initial = [&hive] {
+    return QJsonDocument::fromJson(testenv::ReadFile(hive))
+        .object()["Software"].toObject()["Vessa"].toObject()["Cinvo"].toObject()["Initial"].toObject();
+  };
+  {
+    const QJsonObject parameters{{"MovieDir", movies_}, {"CDReader", cd_}, {"Recurse", 1},
+                                 {"InternalViewer", 0}, {"ExitOnView", 1}};
+    const QJsonObject root{{"Software", QJsonObject{{"Vessa", QJsonObject{{"Cinvo", QJsonObject{{"Initial", parameters}}}}}}}};
+    ASSERT_TRUE(testenv::WriteFile(hive, QJsonDocument(root).toJson()));
+  }
+  testenv::RecordingOpener opener;  // in the environment the program inherits
+  QProcess cinvo;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  env.insert(QStringLiteral("CINVO_REGISTRY"), hive);
+  env.insert(QStringLiteral("CINVO_MOVIELIST"), base_ + "/MovieList.ini");
+  cinvo.setProcessEnvironment(env);
+  cinvo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  cinvo.start(QStringLiteral(CINVO_PROGRAM), QStringList());
+  ASSERT_TRUE(cinvo.waitForStarted(10000));
+  // The window, once it is there, gets the keyboard; the list has selected
+  // its first movie by then.
+  const QString pid = QString::number(cinvo.processId());
+  QString window;
+  QElapsedTimer clock;
+  clock.start();
+  while (window.isEmpty() && clock.elapsed() < 30000) {
+    window = RunTool(xdotool, {"search", "--onlyvisible", "--pid", pid, "--name", "^Cinvo$"}).section('\n', 0, 0);
+    if (window.isEmpty()) QThread::msleep(100);
+  }
+  ASSERT_FALSE(window.isEmpty()) << "no main window";
+  // Enter, as a user would press it, until the program reacts (the window
+  // may not have the keyboard at once: there is no window manager here).
+  for (int tries = 0; tries < 20 && cinvo.state() == QProcess::Running && opener.Calls().isEmpty(); ++tries) {
+    RunTool(xdotool, {"windowfocus", window});
+    RunTool(xdotool, {"key", "Return"});
+    cinvo.waitForFinished(1000);
+  }
+  // Handed to the associated program, and the launcher ends.
+  if (cinvo.state() != QProcess::NotRunning) cinvo.waitForFinished(30000);
+  ASSERT_EQ(cinvo.state(), QProcess::NotRunning) << "still running";
+  EXPECT_EQ(cinvo.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(cinvo.exitCode(), 0);
+  EXPECT_EQ(opener.Calls(), QStringList({Opened(movies_ + "/Alpha.avi")}));
+  const QString ini = QString::fromUtf8(testenv::ReadFile(base_ + "/MovieList.ini"));
+  EXPECT_TRUE(ini.contains("[Alpha.avi]")) << ini.toStdString();
+  EXPECT_TRUE(ini.contains("ViewCount=1")) << ini.toStdString();
+  // The parameters are saved; this run's list width is not.
+  EXPECT_EQ(initial()["MovieDir"].toString(), movies_);
+  EXPECT_EQ(initial()["InternalViewer"].toInt(-1), 0);
+  EXPECT_EQ(initial()["CopyFromCD"].toInt(-1), 1) << "saved with its default";
+  EXPECT_FALSE(initial().contains("ListViewWidth"));
 }
 
 }  // namespace

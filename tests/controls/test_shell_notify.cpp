@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
@@ -134,21 +133,16 @@ TEST(ShellNotify, MessageNumberDecidesWhatIsHandled) {
 
 TEST(ShellNotify, RefusedRegistrationRaisesAndStaysUnregistered) {
   TSHChangeNotify notify;
-  // No descriptor left: the mount table cannot be opened.
-  rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-  rlimit none = saved;
-  none.rlim_cur = 0;
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+  notify.Source().SetMountTableFile(testenv::ProcessTempDir() + "/no-such-table");
   QString message;
   try {
     notify.SetOnMediaInserted([](TSHChangeNotify*, std::uint32_t, const QString&) {});
   } catch (const Exception& e) {
     message = e.Message();
   }
-  setrlimit(RLIMIT_NOFILE, &saved);
   EXPECT_EQ(message, "Could not register SHChangeNotify");
   EXPECT_FALSE(notify.Registered());
+  notify.Source().SetMountTableFile(platform::MountTablePath());
   EXPECT_NO_THROW(notify.UpdateRegistration());
   EXPECT_TRUE(notify.Registered());
 }
@@ -166,6 +160,9 @@ TEST(ShellNotify, ReportsFilesAndDirectoriesInWatchedTrees) {
 
   ASSERT_TRUE(Touch(root + "/a.avi"));
   EXPECT_TRUE(r.WaitToHear("created " + root + "/a.avi"));
+  // The directory's update comes a little later; registering anew meanwhile
+  // (a disc's root joins the trees) does not lose it.
+  notify.SetWatchedTrees({root, testenv::NewTempDir("cdrom")});
   EXPECT_TRUE(r.WaitToHear("updated " + root));
 
   // A new directory and at once a file in it: the file is seen whether it
@@ -221,6 +218,22 @@ TEST(ShellNotify, RenamesCarryBothPathsAndMovedTreesStayWatched) {
   for (const QString& line : r.heard) EXPECT_FALSE(line.contains("d.avi")) << line.toStdString();
 }
 
+TEST(ShellNotify, LinkLoopsInATreeAreWatchedOnce) {
+  const QString root = testenv::NewTempDir("movies");
+  ASSERT_TRUE(QDir(root).mkpath("sub"));
+  ASSERT_TRUE(QFile::link(root, root + "/sub/up"));
+  // Whichever name the directory listing gives first, the real path counts.
+  ASSERT_TRUE(QFile::link(root + "/sub", root + "/again"));
+  ASSERT_TRUE(QFile::link(root + "/sub", root + "/zagain"));
+  TSHChangeNotify notify;
+  Recorder r;
+  notify.SetOnCreate(r.One("created"));
+  notify.SetWatchedTrees({root});
+  EXPECT_EQ(notify.Source().WatchCount(), 2);
+  ASSERT_TRUE(Touch(root + "/sub/a.avi"));
+  EXPECT_TRUE(r.WaitToHear("created " + root + "/sub/a.avi"));
+}
+
 TEST(ShellNotify, WatchLimitIsReportedOnceAndWatchingGoesOn) {
   const QString root = testenv::NewTempDir("movies");
   for (const char* sub : {"a", "b", "c"}) ASSERT_TRUE(QDir(root).mkdir(sub));
@@ -245,5 +258,5 @@ TEST(ShellNotify, WatchLimitIsReportedOnceAndWatchingGoesOn) {
   ASSERT_EQ(testenv::RecordedErrors().size(), 1);
   const QString message = testenv::RecordedErrors().first();
   EXPECT_TRUE(message.contains("fs.inotify.max_user_watches")) << message.toStdString();
-  EXPECT_TRUE(message.contains("sysctl fs.inotify.max_user_watches=524288")) << message.toStdString();
+  EXPECT_TRUE(message.contains("sysctl fs.inotify.max_user_watches=")) << message.toStdString();
 }

@@ -138,6 +138,11 @@ TEST(XPMenu, TheBarWidensFirstLevelPopupsOnly) {
   EXPECT_EQ(width(form.popup), plain + 6 + 30);
   EXPECT_EQ(width(form.sizes), plain + 6);
 
+  // An item that opens a sub-menu also has room for its arrow.
+  option.menuItemType = QStyleOptionMenuItem::SubMenu;
+  EXPECT_EQ(width(form.sizes), plain + 6 + 12);
+  option.menuItemType = QStyleOptionMenuItem::Normal;
+
   // With a shortcut the text also gets "WWW" of spacing.
   option.text = QStringLiteral("Close\tCtrl+W");
   const QFontMetrics fm(QApplication::font("QMenu"));

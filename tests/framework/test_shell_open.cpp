@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
 
@@ -69,7 +70,7 @@ TEST(ShellOpen, AProgramTheOpenerLeavesRunningOutlivesItsOutput) {
   ASSERT_TRUE(testenv::WriteFile(movie, "x"));
   ShellOpen(movie);
   testenv::DrainEvents();  // the opener's process object goes away
-  for (int i = 0; i < 100 && !QFile::exists(marker); ++i) QThread::msleep(20);
+  for (QDeadlineTimer deadline(15000); !QFile::exists(marker) && !deadline.hasExpired();) QThread::msleep(20);
   qunsetenv("CINVO_OPENER");
   EXPECT_TRUE(QFile::exists(marker));
 }

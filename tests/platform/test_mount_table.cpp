@@ -21,6 +21,7 @@ TEST(MountTable, ParsesEntriesWithEscapesAndOptionalFields) {
   EXPECT_EQ(table[1].MountDir, "/media/user/MY DISC");
   EXPECT_EQ(table[1].FsType, "iso9660");
   EXPECT_EQ(table[1].Options, "ro,nosuid,nodev ro,uid=1000");
+  EXPECT_EQ(table[1].MountId, 40);  // tells a disc swapped between two reads from the one before
   EXPECT_EQ(table[2].MountDir, "/mnt/no\\optional");
   EXPECT_EQ(platform::MountDirOf("/dev/sr0", table), "/media/user/MY DISC");
   EXPECT_EQ(platform::MountDirOf("/dev/sr1", table), "");

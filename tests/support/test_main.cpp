@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
   qputenv("CINVO_MOVIELIST", testenv::MovieListFile().toLocal8Bit());
   qputenv("XDG_CONFIG_HOME", dir + "/config");
   qputenv("XDG_RUNTIME_DIR", dir);
+  // Nor the desktop session's bus: a test that needs one brings its own.
+  qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 
   TqsApplication app(argc, argv);
   SetErrorDisplay([](const QString& message) { testenv::RecordedErrors().append(message); });

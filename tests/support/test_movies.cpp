@@ -50,20 +50,20 @@ bool RunFfmpeg(const QStringList& arguments) {
          process.exitCode() == 0;
 }
 
-QString Video(const QString& mux) {
+QString Video(const QString& mux, int seconds = kMovieSeconds) {
   return QStringLiteral(
              "videotestsrc num-buffers=%1 pattern=ball ! video/x-raw,width=160,height=120,framerate=15/1 "
              "! jpegenc ! %2.")
-      .arg(15 * kMovieSeconds)
+      .arg(15 * seconds)
       .arg(mux);
 }
 
-QString Audio(const QString& mux, int frequency) {
+QString Audio(const QString& mux, int frequency, int seconds = kMovieSeconds) {
   // 1470 samples at 22050 Hz: 15 buffers a second.
   return QStringLiteral(
              " audiotestsrc num-buffers=%1 samplesperbuffer=1470 freq=%2 ! audio/x-raw,format=S16LE,rate=22050,"
              "channels=1 ! %3.")
-      .arg(15 * kMovieSeconds)
+      .arg(15 * seconds)
       .arg(frequency)
       .arg(mux);
 }
@@ -141,6 +141,8 @@ bool Make(TMovieKind kind, const QString& path) {
       const QString whole = MovieFile(TMovieKind::MjpegPcm);
       return !whole.isEmpty() && CopyPart(whole, path, 2048);
     }
+    case TMovieKind::HalfMinuteMjpegPcm:
+      return RunPipeline(Mux(path) + Video("m", kHalfMinuteSeconds) + Audio("m", 440, kHalfMinuteSeconds));
     case TMovieKind::LongVideoOnly:
       // A long movie made cheaply: a tiny picture once a second.
       return RunPipeline(Mux(path) + QStringLiteral(
@@ -162,6 +164,18 @@ bool Make(TMovieKind kind, const QString& path) {
       };
       return RunPipeline(Mux(path) + video + audio(440) + audio(1760));
     }
+    case TMovieKind::TopDownRgb:
+      // ffmpeg stores raw BGR with a negative height: rows from the top.
+      return RunFfmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc=size=160x120:rate=15:duration=%1").arg(kMovieSeconds),
+                        "-f", "lavfi", "-i",
+                        QStringLiteral("sine=frequency=440:sample_rate=22050:duration=%1").arg(kMovieSeconds), "-c:v",
+                        "rawvideo", "-pix_fmt", "bgr24", "-c:a", "pcm_s16le", path});
+    case TMovieKind::H264Mp3:
+      return RunFfmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc=size=320x240:rate=25:duration=%1").arg(kMovieSeconds),
+                        "-f", "lavfi", "-i",
+                        QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(kMovieSeconds), "-c:v",
+                        "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "libmp3lame", "-b:a", "96k",
+                        path});
     case TMovieKind::TextFile: {
       QFile file(path);
       return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&

@@ -22,12 +22,16 @@ enum class TMovieKind {
   TwoHours,           // 16x16 MJPEG at 1 fps, 7200 s, no sound
   LongVideoOnly,      // 32x24 MJPEG at 1 fps, no sound, 100 minutes
   TwoAudioLong,       // 64x48 MJPEG at 5 fps, 440 Hz and 1760 Hz PCM streams, 40 s
+  HalfMinuteMjpegPcm, // as MjpegPcm, kHalfMinuteSeconds long
+  TopDownRgb,         // uncompressed 24-bit RGB stored top-down, PCM sound
+  H264Mp3,            // 320x240 H.264 (libx264) with MP3 sound, 2 s
 };
 
 constexpr int kLongMovieSeconds = 6000;
 constexpr int kTwoAudioLongSeconds = 40;
 
 constexpr int kMovieSeconds = 2;
+constexpr int kHalfMinuteSeconds = 30;
 
 // The file of that kind (its name ends in .avi); empty when it cannot be
 // made here (the tool is missing).

@@ -74,11 +74,26 @@ class TFakeVideoWindow : public IMemberFilter {
     gst_object_unref(pad);
     return linked;
   }
+  bool Parked() const { return IsParked(fFilter); }
+  // Frames that reached the window's sink since it was made.
+  int Frames() const { return g_atomic_int_get(&fFrames); }
+  void CountFrames() {
+    GstPad* pad = gst_element_get_static_pad(sink, "sink");
+    gst_pad_add_probe(
+        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer frames) {
+          g_atomic_int_inc(static_cast<gint*>(frames));
+          return GST_PAD_PROBE_OK;
+        },
+        &fFrames, nullptr);
+    gst_object_unref(pad);
+  }
   std::vector<int> notifications;
   GstElement* sink = nullptr;
 
  private:
   GstElement* fFilter;
+  gint fFrames = 0;
 };
 
 inline QStringList ClassesOf(GstPipeline* graph) {

@@ -3,6 +3,7 @@
 // stopping and seeking, audio settings, registration and the log.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <cmath>
@@ -155,6 +156,136 @@ TEST_F(FilterGraph, ListenersAndMembersDestroyedWithoutLeavingTakeThemselvesOut)
   graph.reset();
   EXPECT_EQ(staying->controlEvents.back(), std::make_pair(int(ControlActivation), 0));
   staying.reset();  // after its graph: nothing left to leave
+}
+
+TEST_F(FilterGraph, ARendererParkedAfterTheOthersEndedStillEndsTheGraphAndOnlyThatMovie) {
+  // The tests' audio output does not keep time: sound ends at once, the
+  // window alone keeps the movie running.
+  TFakeVideoWindow window;
+  TRecordingListener listener;
+  TFilterGraph graph;
+  graph.AddMemberFilter(&window);
+  graph.AddListener(&listener);
+  graph.SetActive(true);
+  ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);
+  ASSERT_TRUE(graph.Play());
+  int64_t position = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    graph.MediaSeeking()->GetCurrentPosition(&position);
+    return position >= 5000000;  // 0.5 s: the sound has ended long before
+  }));
+  ASSERT_EQ(listener.CountGraph(EC_COMPLETE), 0);
+  // The picture is switched off while playing: the movie is over.
+  GstPad* input = gst_element_get_static_pad(window.GetFilterObject(), "sink");
+  ASSERT_EQ(DisconnectPin(input), S_OK);
+  gst_object_unref(input);
+  EXPECT_TRUE(window.Parked());
+  ASSERT_TRUE(WaitFor([&] { return listener.CountGraph(EC_COMPLETE) == 1; }, 5000));
+
+  // That end belongs to that movie: the next one runs to its own end.
+  graph.EmptyGraph();
+  ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);
+  EXPECT_FALSE(window.Parked());
+  ASSERT_TRUE(graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return listener.CountGraph(EC_COMPLETE) == 2; }));
+  graph.MediaSeeking()->GetCurrentPosition(&position);
+  EXPECT_GE(MediaTimeToMs(position), testmovies::kMovieSeconds * 1000 - 200);
+
+  // A renderer taken out of the graph while playing counts the same way.
+  graph.EmptyGraph();
+  ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm)), S_OK);
+  ASSERT_TRUE(graph.Play());
+  ASSERT_TRUE(WaitFor([&] {
+    graph.MediaSeeking()->GetCurrentPosition(&position);
+    return position >= 5000000;
+  }));
+  graph.RemoveMemberFilter(&window);
+  ASSERT_TRUE(WaitFor([&] { return listener.CountGraph(EC_COMPLETE) == 3; }, 5000));
+}
+
+TEST_F(FilterGraph, AMovieFailingLateLeavesTheWindowParkedAndTheNextMoviesPlay) {
+  TFakeVideoWindow window;
+  window.CountFrames();
+  TRecordingListener listener;
+  TFilterGraph graph;
+  graph.AddMemberFilter(&window);
+  graph.AddListener(&listener);
+  graph.SetActive(true);
+  // Fails late, after the window took the picture: the sound output
+  // cannot be opened.
+  const QByteArray audioSink = qgetenv("CINVO_AUDIO_SINK");
+  qputenv("CINVO_AUDIO_SINK", "filesink location=/nonexistent/cinvo/sound");
+  HRESULT hr = S_OK;
+  try {
+    graph.RenderMediaFile(Movie(TMovieKind::MjpegPcm));
+  } catch (const EDirectShowException& e) {
+    hr = e.ResultCode();
+  }
+  qputenv("CINVO_AUDIO_SINK", audioSink);
+  ASSERT_EQ(hr, E_NO_AUDIO_DEVICE);
+  testenv::DrainEvents();
+  EXPECT_TRUE(listener.graphEvents.empty());
+  QElapsedTimer timer;
+  timer.start();
+  graph.EmptyGraph();
+  EXPECT_LT(timer.elapsed(), 2000);  // was 5 s on the user-interface thread
+  EXPECT_FALSE(window.InputConnected());
+  EXPECT_TRUE(window.Parked());
+
+  ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::AudioOnly)), S_OK);
+  ASSERT_TRUE(graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return listener.CountGraph(EC_COMPLETE) == 1; }));
+  graph.EmptyGraph();
+  ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::VideoOnly)), S_OK);
+  const int framesBefore = window.Frames();
+  ASSERT_TRUE(graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return listener.CountGraph(EC_COMPLETE) == 2; }));
+  EXPECT_GE(window.Frames() - framesBefore, 15 * testmovies::kMovieSeconds - 2);
+}
+
+TEST_F(FilterGraph, AMovieClaimingWeeksReportsTheLargestDurationNotANegativeOne) {
+  // The video stream's header says one frame every 100000 s: 30 frames
+  // make about 35 days, beyond 2^31 milliseconds.
+  QByteArray data = testenv::ReadFile(Movie(TMovieKind::MjpegPcm));
+  qsizetype header = data.indexOf("strh");
+  while (header >= 0 && data.mid(header + 8, 4) != "vids") header = data.indexOf("strh", header + 4);
+  ASSERT_GT(header, 0);
+  auto put = [&](qsizetype at, quint32 value) {
+    for (int i = 0; i < 4; ++i) data[at + i] = char((value >> (8 * i)) & 0xFF);
+  };
+  put(header + 28, 100000);  // dwScale
+  put(header + 32, 1);       // dwRate
+  put(data.indexOf("avih") + 8, 0);  // no frame time in the main header to check it against
+  const QString file = testenv::NewTempDir("weeks") + "/weeks.avi";
+  QFile out(file);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(data) == data.size());
+  out.close();
+  TFilterGraph graph;
+  graph.SetActive(true);
+  ASSERT_TRUE(Succeeded(graph.RenderMediaFile(file)));
+  int64_t duration = 0;
+  ASSERT_EQ(graph.MediaSeeking()->GetDuration(&duration), S_OK);
+  ASSERT_GT(MediaTimeToMs(duration), int64_t(INT32_MAX));
+  EXPECT_EQ(graph.DurationMs(), INT32_MAX);
+}
+
+TEST_F(FilterGraph, H264MoviePlaysWithItsPicture) {
+  const QString file = testmovies::MovieFile(TMovieKind::H264Mp3);
+  if (file.isEmpty()) GTEST_SKIP() << "ffmpeg with libx264 is not available";
+  TFakeVideoWindow window;
+  window.CountFrames();
+  TRecordingListener listener;
+  TFilterGraph graph;
+  graph.AddMemberFilter(&window);
+  graph.AddListener(&listener);
+  graph.SetActive(true);
+  ASSERT_EQ(graph.RenderMediaFile(file), S_OK);  // not a partial render: the picture is decoded
+  EXPECT_TRUE(window.InputConnected());
+  EXPECT_EQ(ClassesOf(graph.Graph()).count(CLSID_AudioRender), 1);
+  EXPECT_NEAR(graph.DurationMs(), testmovies::kMovieSeconds * 1000, 100);
+  ASSERT_TRUE(graph.Play());
+  ASSERT_TRUE(WaitFor([&] { return listener.CountGraph(EC_COMPLETE) == 1; }));
+  EXPECT_GE(window.Frames(), 25 * testmovies::kMovieSeconds - 2);
 }
 
 TEST_F(FilterGraph, WithoutVideoWindowTheVideoGoesToAPlainRenderer) {

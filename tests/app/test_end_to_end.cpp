@@ -1,0 +1,411 @@
+// The real program, started as a person starts it, on the X display the
+// suite runs in: a movie on its command line, driven by keys and its popup
+// menu through the X server, ended by a signal or killed, started twice.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/pk_param.h"
+#include "platform/display_settings.h"
+#include "platform/registry.h"
+#include "tests/support/display_modes.h"
+#include "tests/support/test_env.h"
+#include "tests/support/test_movies.h"
+#include "tests/support/x11_state.h"
+
+namespace {
+
+using testmovies::TMovieKind;
+
+constexpr int kStartMs = 60000;  // a start under a loaded machine
+constexpr int kStepMs = 30000;
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!condition()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QThread::msleep(100);
+  }
+  return true;
+}
+
+// Runs an X tool to its end; its output, or nothing when it failed.
+std::optional<QString> Tool(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.start(program, arguments);
+  if (!process.waitForFinished(kStepMs) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    return std::nullopt;
+  return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+bool Xdotool(const QStringList& arguments) { return Tool(QStringLiteral("xdotool"), arguments).has_value(); }
+
+// One run of a program file, in the test's private environment.
+class TRun {
+ public:
+  TRun(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment) {
+    fProcess.setProcessEnvironment(environment);
+    fProcess.start(program, arguments);
+    fProcess.waitForStarted();
+  }
+  ~TRun() {
+    if (fProcess.state() != QProcess::NotRunning) {
+      fProcess.kill();
+      fProcess.waitForFinished();
+    }
+  }
+
+  qint64 Pid() const { return fProcess.processId(); }
+
+  // Its visible windows whose title contains `name`.
+  QStringList Windows(const QString& name = QString()) const {
+    QStringList arguments{"search", "--all", "--onlyvisible", "--pid", QString::number(Pid())};
+    if (!name.isEmpty()) arguments << "--name" << QRegularExpression::escape(name);
+    const auto found = Tool(QStringLiteral("xdotool"), arguments);  // fails when there is none
+    return found ? found->split('\n', Qt::SkipEmptyParts) : QStringList();
+  }
+  QString WaitForWindow(const QString& name, int timeoutMs = kStartMs) const {
+    QString window;
+    WaitFor(
+        [&] {
+          const QStringList windows = Windows(name);
+          if (!windows.isEmpty()) window = windows.first();
+          return !window.isEmpty() || fProcess.state() == QProcess::NotRunning;
+        },
+        timeoutMs);
+    return window;
+  }
+  bool WaitForWindowGone(const QString& window) const {
+    return WaitFor([&] { return !Windows().contains(window); }, kStepMs);
+  }
+
+  // Exit code of a normal end; nullopt when it is still running or crashed.
+  std::optional<int> WaitForExit(int timeoutMs = kStepMs) {
+    if (!fProcess.waitForFinished(timeoutMs) || fProcess.exitStatus() != QProcess::NormalExit) return std::nullopt;
+    return fProcess.exitCode();
+  }
+  bool Running() const { return fProcess.state() != QProcess::NotRunning; }
+  void Signal(int signal) { ::kill(static_cast<pid_t>(Pid()), signal); }
+  QString ErrorOutput() { return QString::fromLocal8Bit(fProcess.readAllStandardError()); }
+
+  // A key pressed while `window` has the keyboard.
+  bool Key(const QString& window, const QString& key) const {
+    return Xdotool({"windowfocus", "--sync", window, "key", key});
+  }
+
+  // Right click in the middle of `window`, then `steps` times Down (or Up
+  // when negative) in its popup menu and Return.
+  bool PickMenuItem(const QString& window, int steps) const {
+    const auto geometry = Tool(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window});
+    if (!geometry) return false;
+    int x = 0, y = 0, width = 0, height = 0;
+    for (const QString& line : geometry->split('\n')) {
+      const QString value = line.section('=', 1);
+      if (line.startsWith("X=")) x = value.toInt();
+      if (line.startsWith("Y=")) y = value.toInt();
+      if (line.startsWith("WIDTH=")) width = value.toInt();
+      if (line.startsWith("HEIGHT=")) height = value.toInt();
+    }
+    const QStringList before = Windows();
+    QString menu;
+    // A click that comes while the window is still being shown can go
+    // unanswered: click again until the menu is there.
+    for (int attempt = 0; attempt < 10 && menu.isEmpty(); ++attempt) {
+      // Move and click in one go: the server takes them in that order.
+      if (!Xdotool({"mousemove", QString::number(x + width / 2), QString::number(y + height / 2), "click", "3"}))
+        return false;
+      WaitFor(
+          [&] {
+            for (const QString& w : Windows())
+              if (!before.contains(w)) menu = w;
+            return !menu.isEmpty();
+          },
+          3000);
+    }
+    if (menu.isEmpty()) return false;
+    QStringList keys{"key"};
+    for (int i = 0; i < std::abs(steps); ++i) keys << (steps > 0 ? "Down" : "Up");
+    keys << "Return";
+    // The open menu holds the keyboard.
+    return Xdotool(keys) && WaitForWindowGone(menu);
+  }
+
+  // "Go to" from the popup menu, answered with `answer`.
+  bool GoTo(const QString& window, const QString& answer) const {
+    if (!PickMenuItem(window, kMenuGoTo)) return false;
+    const QString dialog = WaitForWindow(QStringLiteral("Go to position"), kStepMs);
+    if (dialog.isEmpty()) return false;
+    return Xdotool({"windowfocus", "--sync", dialog, "type", answer}) &&
+           Xdotool({"windowfocus", "--sync", dialog, "key", "Return"}) && WaitForWindowGone(dialog);
+  }
+
+  // Steps from the top of the viewer's popup menu: Infos, Toolbar, Display
+  // size, (Audio, hidden for one sound track), Go to, Play, Pause; Close is
+  // the last item.
+  static constexpr int kMenuGoTo = 4;
+  static constexpr int kMenuPlay = 5;
+  static constexpr int kMenuPause = 6;
+  static constexpr int kMenuClose = -1;
+
+ private:
+  QProcess fProcess;
+};
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "needs an X display";
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) GTEST_SKIP() << "xdotool missing";
+    fMovie = testmovies::MovieFile(TMovieKind::HalfMinuteMjpegPcm);
+    ASSERT_FALSE(fMovie.isEmpty()) << "cannot make the test movie";
+    fDir = testenv::NewTempDir(QStringLiteral("run"));
+    QDir(fDir).mkpath(QStringLiteral("runtime"));
+    QFile::setPermissions(fDir + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    fEnvironment = QProcessEnvironment::systemEnvironment();
+    fEnvironment.insert("QT_QPA_PLATFORM", "xcb");
+    fEnvironment.insert("CINVO_REGISTRY", HivePath());
+    fEnvironment.insert("CINVO_MOVIELIST", MovieListPath());
+    fEnvironment.insert("CINVO_LANGUAGES", fDir + "/Languages");
+    fEnvironment.insert("CINVO_AUDIO_SINK", "fakesink sync=true");
+    fEnvironment.insert("CINVO_ERRORS_TO_STDERR", "1");
+    fEnvironment.insert("XDG_RUNTIME_DIR", fDir + "/runtime");
+    // Never the desktop's own session bus.
+    fEnvironment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + fDir + "/no-bus");
+    fScreenBefore = platform::CurrentDisplaySettings();
+    x11state::SetSaverTimeout(321);
+  }
+
+  void TearDown() override {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
+    // Whatever a failed case left behind, the next suite finds the screen
+    // as it was.
+    if (fScreenBefore) x11state::SetScreenSize(fScreenBefore->Width, fScreenBefore->Height);
+    x11state::SetSaverTimeout(-1);
+  }
+
+  QString HivePath() const { return fDir + "/registry.json"; }
+  QString MovieListPath() const { return fDir + "/MovieList.ini"; }
+
+  std::unique_ptr<TRun> Start(const QStringList& arguments, const QString& program = QStringLiteral(CINVO_PROGRAM)) {
+    return std::make_unique<TRun>(program, arguments, fEnvironment);
+  }
+
+  void SetScreenSettingsMode(int mode) {
+    platform::TRegistry hive(HivePath());
+    ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), true));
+    hive.WriteInteger(QStringLiteral("ScreenSettingsMode"), mode);
+    hive.CloseKey();
+  }
+
+  // A record as if the movie had been seen `count` times.
+  void SeenBefore(const QString& movie, int count, int position) {
+    TMovieListDocument list(MovieListPath());
+    const QString name = QFileInfo(movie).fileName();
+    list.WriteString(name, QStringLiteral("ViewCount"), QString::number(count));
+    list.WriteString(name, QStringLiteral("ViewPosition"), QString::number(position));
+    ASSERT_TRUE(list.Flush());
+  }
+
+  // A value of the movie's record as the file holds it now.
+  QString Recorded(const QString& movie, const QString& key) const {
+    return TMovieListDocument(MovieListPath()).ReadString(QFileInfo(movie).fileName(), key);
+  }
+  bool HasRecord(const QString& movie) const {
+    return TMovieListDocument(MovieListPath()).SectionExists(QFileInfo(movie).fileName());
+  }
+
+  QString MovieTitle() const { return QFileInfo(fMovie).completeBaseName(); }
+
+  QString fMovie;
+  QString fDir;
+  QProcessEnvironment fEnvironment;
+  std::optional<platform::DisplaySettings> fScreenBefore;
+};
+
+TEST_F(EndToEnd, EscapeStoresOneMoreViewAndTheSecondReachedWhileASecondStartChangesNothing) {
+  SeenBefore(fMovie, 3, 0);
+  auto run = Start({fMovie});
+  const QString viewer = run->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+
+  // Paused, then moved to a known second: what is stored is exactly that.
+  ASSERT_TRUE(run->PickMenuItem(viewer, TRun::kMenuPause));
+  ASSERT_TRUE(run->GoTo(viewer, QStringLiteral("0:07")));
+
+  // Started meanwhile, with a movie of its own: ends at once, plays nothing.
+  const QString other = QDir(fDir).filePath(QStringLiteral("other.avi"));
+  ASSERT_TRUE(QFile::copy(fMovie, other));
+  const QByteArray recordsBefore = testenv::ReadFile(MovieListPath());
+  const QString root = Tool(QStringLiteral("xdotool"), {"search", "--maxdepth", "0", ".*"}).value_or(QString()).trimmed();
+  ASSERT_TRUE(Xdotool({"windowfocus", "--sync", root}));  // the keyboard elsewhere
+  auto second = Start({other});
+  EXPECT_EQ(second->WaitForExit(), 0);
+  EXPECT_TRUE(run->Running());
+  EXPECT_EQ(testenv::ReadFile(MovieListPath()), recordsBefore);
+  // The running viewer came forward and has the keyboard.
+  EXPECT_TRUE(WaitFor([&] { return Tool(QStringLiteral("xdotool"), {"getwindowfocus"}).value_or(QString()).trimmed() == viewer; },
+                      kStepMs));
+
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  EXPECT_EQ(Recorded(fMovie, "ViewCount"), "4");
+  EXPECT_EQ(Recorded(fMovie, "ViewPosition"), "7");
+  EXPECT_FALSE(HasRecord(other));
+}
+
+TEST_F(EndToEnd, MenuCloseStoresTheSecondReachedAndOnlyTheFirstOfTwoMoviesPlays) {
+  const QString second = QDir(fDir).filePath(QStringLiteral("second.avi"));
+  ASSERT_TRUE(QFile::copy(fMovie, second));
+  auto run = Start({fMovie, second});
+  const QString viewer = run->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  EXPECT_TRUE(run->Windows(QStringLiteral("second")).isEmpty());
+
+  ASSERT_TRUE(run->PickMenuItem(viewer, TRun::kMenuPause));
+  ASSERT_TRUE(run->GoTo(viewer, QStringLiteral("0:12")));
+  ASSERT_TRUE(run->PickMenuItem(viewer, TRun::kMenuClose));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  EXPECT_EQ(Recorded(fMovie, "ViewCount"), "1");
+  EXPECT_EQ(Recorded(fMovie, "ViewPosition"), "12");
+  EXPECT_FALSE(HasRecord(second));
+}
+
+TEST_F(EndToEnd, SigtermWhilePlayingStoresTheViewAndGivesTheScreenBack) {
+  ASSERT_TRUE(fScreenBefore);
+  if (fScreenBefore->Width <= 800 || fScreenBefore->Height <= 600) GTEST_SKIP() << "screen too small";
+  if (!testenv::Offer800x600()) GTEST_SKIP() << "xrandr missing";
+  SetScreenSettingsMode(1);
+  SeenBefore(fMovie, 1, 0);
+
+  auto run = Start({fMovie});
+  const QString viewer = run->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  EXPECT_TRUE(WaitFor([] { return platform::CurrentDisplaySettings()->Width == 800; }, kStepMs));
+  EXPECT_EQ(x11state::SaverTimeout(), 0);
+
+  ASSERT_TRUE(run->PickMenuItem(viewer, TRun::kMenuPause));
+  ASSERT_TRUE(run->GoTo(viewer, QStringLiteral("0:05")));
+  ASSERT_TRUE(run->PickMenuItem(viewer, TRun::kMenuPlay));
+  QElapsedTimer playing;
+  playing.start();
+  QThread::msleep(1500);
+  run->Signal(SIGTERM);
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  const qint64 playedSeconds = playing.elapsed() / 1000;
+
+  EXPECT_EQ(platform::CurrentDisplaySettings()->Width, fScreenBefore->Width);
+  EXPECT_EQ(platform::CurrentDisplaySettings()->Height, fScreenBefore->Height);
+  EXPECT_EQ(x11state::SaverTimeout(), 321);
+  EXPECT_EQ(Recorded(fMovie, "ViewCount"), "2");
+  // It played on from 5 seconds until the signal came.
+  const int position = Recorded(fMovie, "ViewPosition").toInt();
+  EXPECT_GE(position, 5);
+  EXPECT_LE(position, 5 + playedSeconds + 1);
+}
+
+TEST_F(EndToEnd, AKilledRunBlocksNoLaterStart) {
+  auto killed = Start({fMovie});
+  ASSERT_FALSE(killed->WaitForWindow(MovieTitle()).isEmpty()) << qPrintable(killed->ErrorOutput());
+  killed->Signal(SIGKILL);
+  EXPECT_EQ(killed->WaitForExit(), std::nullopt);  // crashed: no normal end
+  killed.reset();
+  EXPECT_TRUE(QFile::exists(fDir + "/runtime/cinvo.lock"));  // left behind
+  EXPECT_FALSE(HasRecord(fMovie));
+
+  auto run = Start({fMovie});
+  const QString viewer = run->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  // And it is the running copy now: a later start only ends.
+  auto later = Start({fMovie});
+  EXPECT_EQ(later->WaitForExit(), 0);
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  EXPECT_EQ(Recorded(fMovie, "ViewCount"), "1");
+  EXPECT_FALSE(QFile::exists(fDir + "/runtime/cinvo.lock"));
+}
+
+TEST_F(EndToEnd, AMovieThatCannotBePlayedEndsTheRunWithAnErrorAndNoView) {
+  ASSERT_TRUE(fScreenBefore);
+  const bool switches = fScreenBefore->Width > 800 && fScreenBefore->Height > 600 && testenv::Offer800x600();
+  SetScreenSettingsMode(1);
+  const QString notAMovie = testmovies::MovieFile(TMovieKind::TextFile);
+
+  auto run = Start({notAMovie});
+  const std::optional<int> exitCode = run->WaitForExit(kStartMs);
+  ASSERT_TRUE(exitCode);
+  EXPECT_NE(*exitCode, 0);
+  EXPECT_FALSE(run->ErrorOutput().trimmed().isEmpty());
+  EXPECT_FALSE(HasRecord(notAMovie));
+  if (switches) {
+    EXPECT_EQ(platform::CurrentDisplaySettings()->Width, fScreenBefore->Width);
+  }
+  EXPECT_EQ(x11state::SaverTimeout(), 321);
+}
+
+TEST_F(EndToEnd, ARecordThatCannotBeWrittenAtTheEndIsReported) {
+  const QString blocker = fDir + "/not-a-directory";
+  ASSERT_TRUE(testenv::WriteFile(blocker, "x"));
+  fEnvironment.insert("CINVO_MOVIELIST", blocker + "/MovieList.ini");
+  auto run = Start({fMovie});
+  const QString viewer = run->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0);
+  EXPECT_TRUE(run->ErrorOutput().contains(QStringLiteral("MovieList.ini")));
+}
+
+TEST_F(EndToEnd, AMissingFileOrADirectoryOpensTheMainWindowAndWritesNoRecord) {
+  const QString missing = QDir(fDir).filePath(QStringLiteral("gone.avi"));
+  for (const QString& argument : {missing, fDir}) {
+    SCOPED_TRACE(argument.toStdString());
+    auto run = Start({argument});
+    const QString window = run->WaitForWindow(QStringLiteral("Cinvo"));
+    ASSERT_FALSE(window.isEmpty()) << qPrintable(run->ErrorOutput());
+    ASSERT_TRUE(run->PickMenuItem(window, TRun::kMenuClose));
+    EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  }
+  EXPECT_FALSE(QFile::exists(MovieListPath()));
+  // The parameters are written back at the end of every run.
+  platform::TRegistry hive(HivePath());
+  ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), false));
+  EXPECT_TRUE(hive.ValueExists(QStringLiteral("ScreenSettingsMode")));
+}
+
+TEST_F(EndToEnd, CopiesUnderAnotherFileNameRunSideBySide) {
+  const QString copy = QDir(fDir).filePath(QStringLiteral("reelbay"));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(CINVO_PROGRAM), copy));
+  auto first = Start({fMovie});
+  const QString firstViewer = first->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(firstViewer.isEmpty()) << qPrintable(first->ErrorOutput());
+
+  // Its own records, so neither overwrites the other's.
+  fEnvironment.insert("CINVO_MOVIELIST", fDir + "/ReelbayList.ini");
+  auto second = Start({fMovie}, copy);
+  const QString secondViewer = second->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(secondViewer.isEmpty()) << qPrintable(second->ErrorOutput());
+  EXPECT_TRUE(first->Running());
+
+  ASSERT_TRUE(second->Key(secondViewer, QStringLiteral("Escape")));
+  EXPECT_EQ(second->WaitForExit(), 0);
+  ASSERT_TRUE(first->Key(firstViewer, QStringLiteral("Escape")));
+  EXPECT_EQ(first->WaitForExit(), 0);
+  EXPECT_EQ(Recorded(fMovie, "ViewCount"), "1");
+  EXPECT_EQ(TMovieListDocument(fDir + "/ReelbayList.ini").ReadString(QFileInfo(fMovie).fileName(), "ViewCount"),
+            "1");
+}
+
+}  // namespace
