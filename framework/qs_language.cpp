@@ -234,9 +234,9 @@ QString TqsLanguage::AboutFile() const {
 QString TqsLanguage::AboutFileForEdit() const {
   const QString path = LanguageDir(LanguageName()) + kAboutFile;
   if (!QFileInfo::exists(path)) {
-    QDir().mkpath(LanguageDir(LanguageName()));
+    // An installed about text is edited as the user's own copy of it.
     const QString installed = InstalledPath(LanguageRelative(LanguageName(), kAboutFile));
-    if (!installed.isEmpty() && QFile::copy(installed, path)) {
+    if (!installed.isEmpty() && QDir().mkpath(LanguageDir(LanguageName())) && QFile::copy(installed, path)) {
       QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
       return path;
     }
