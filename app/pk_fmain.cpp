@@ -34,9 +34,10 @@ TFrmShowcase* FrmShowcase = nullptr;
 
 namespace {
 
-// Where the help pages live; the page itself is fixed.
+// Where the help pages live (set when building, see app/CMakeLists.txt);
+// the page itself is fixed.
 #ifndef CINVO_HELP_SITE
-#define CINVO_HELP_SITE "https://www.vessa.fr"
+#define CINVO_HELP_SITE "https://www.vessa.example"
 #endif
 constexpr char kHelpPage[] = "/V2/articles.php?lng=fr&pg=11";
 

@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QThread>
@@ -21,6 +23,7 @@
 #include "app/pk_str.h"
 #include "controls/qs_Buttons.h"
 #include "controls/qs_Component.h"
+#include "framework/qs_stringlist.h"
 #include "framework/qs_tools.h"
 #include "tests/support/framework_fixture.h"
 #include "tests/support/recording_opener.h"
@@ -316,6 +319,14 @@ TEST_F(LibraryTest, StartingCountsTheViewFirstAndHandsTheMovieOver) {
   w.ListView->setCurrentItem(w.Item(IndexOf(w, "Beta", true)));
   EXPECT_EQ(w._lbInfoViewCount->Caption(), "Seen 1 times");
   EXPECT_TRUE(w._lbInfoViewDate->Caption().startsWith("Last seen the "));
+
+  // Started before its preview began: the preview asked for no longer
+  // plays beside the movie.
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Alpha", true)));
+  w.BtViewClick();
+  testenv::DrainEvents();
+  EXPECT_FALSE(w.FilterGraph->Active());
+  EXPECT_EQ(opener.Calls().size(), 2);
 }
 
 TEST_F(LibraryTest, TheViewerPlaysTheMovieAndItsPositionComesBack) {
@@ -395,6 +406,31 @@ TEST_F(LibraryTest, UpdateMoviePositionStoresItAndReachesEveryItemOfThatName) {
   EXPECT_EQ(w.Item(1)->Data()->ViewPosition, 5025);
   w.ListView->setCurrentItem(w.Item(IndexOf(w, "Holiday", true)));
   EXPECT_EQ(w._lbInfoLinked->Caption(), "Position : 1:23:45");
+}
+
+TEST_F(LibraryTest, TranslatedTextsShapeTheLinesAndAreNeverTakenAsFormats) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, movies_ + "/Beta.avi");
+  Parameters().CDReader.clear();
+  TFrmShowcase& w = Open();
+  TMovieData* beta = w.Item(IndexOf(w, "Beta", true))->Data();
+  beta->ViewCount = 3;
+  beta->ViewPosition = 75;
+  // A language file's texts, one with placeholders it should not have.
+  (*AppStrings)[sSeenTimes] = QStringLiteral("Vu %d fois %s %n");
+  (*AppStrings)[sPosition] = QStringLiteral("Position : %s %d %s");
+  (*AppStrings)[sSize] = QStringLiteral("Taille ");
+  w.btDiskMovie->setText(QStringLiteral("Voir le film"));
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Beta", true)));
+  EXPECT_EQ(w._lbInfoViewCount->Caption(), "Vu 3 fois %s %n");
+  EXPECT_EQ(w._lbInfoLinked->Caption(), "Position : 1:15 %d %s");
+  EXPECT_TRUE(w._lbInfoSize->Caption().startsWith("Taille "));
+  // The menu's first entry follows the button.
+  Q_EMIT w.PopupMenu->aboutToShow();
+  EXPECT_EQ(w._cmStart->text(), "Voir le film");
+  EXPECT_EQ(w.PopupMenu->actions().first(), w._cmStart);
+  EXPECT_EQ(w.PopupMenu->actions().at(4), w._N1);
+  EXPECT_EQ(w.PopupMenu->actions().at(5), w.cmAbout);
 }
 
 // ------------------------------------------------------------ CD copy
