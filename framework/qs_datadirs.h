@@ -22,3 +22,7 @@ QString InstalledDataDir();
 // The movies directory used until the user chooses one: "Movies" beside the
 // program, or the user's videos directory when installed.
 QString DefaultMovieDir();
+
+// Tests: the program's directory taken as `dir`, writable or not, in place
+// of the running program's own.
+void SetProgramPlaceForTests(const QString& dir, bool writable);
