@@ -63,7 +63,6 @@ run: build
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 	-command -v update-desktop-database >/dev/null && update-desktop-database -q $(PREFIX)/share/applications
-	-command -v gtk-update-icon-cache >/dev/null && gtk-update-icon-cache -q -t $(PREFIX)/share/icons/hicolor
 
 test: build
 	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j2 --timeout 300
