@@ -5,7 +5,7 @@ PREFIX ?= /usr/local
 
 PACKAGES := \
 	g++ cmake ninja-build pkg-config \
-	qt6-base-dev qt6-base-dev-tools libgl-dev \
+	qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev \
 	libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev \
 	gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-x \
 	libsimpleini-dev libjpeg-dev \

@@ -12,12 +12,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QThread>
 
 #include <cerrno>
+#include <cstdlib>
 #include <csignal>
 #include <cstring>
 #include <functional>
@@ -149,6 +152,27 @@ TEST_F(Installed, EntryMetainfoIconsAndLanguagesAreInstalledAndValid) {
     // Drawn, not blank: the middle of the icon is opaque.
     EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255) << size;
   }
+  // The scalable icon is the same drawing: rendered at 64 pixels it matches
+  // the 64-pixel bitmap.
+  QSvgRenderer svg(Share(QStringLiteral("icons/hicolor/scalable/apps/%1.svg").arg(kAppId)));
+  ASSERT_TRUE(svg.isValid());
+  QImage drawn(64, 64, QImage::Format_ARGB32_Premultiplied);
+  drawn.fill(Qt::transparent);
+  {
+    QPainter painter(&drawn);
+    svg.render(&painter);
+  }
+  const QImage bitmap =
+      QImage(Share(QStringLiteral("icons/hicolor/64x64/apps/%1.png").arg(kAppId))).convertToFormat(drawn.format());
+  qint64 difference = 0;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const QRgb a = drawn.pixel(x, y), b = bitmap.pixel(x, y);
+      difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) +
+                    std::abs(qAlpha(a) - qAlpha(b));
+    }
+  EXPECT_LT(difference / (64 * 64 * 4), 8) << "the scalable icon is not the same drawing";
+
   EXPECT_TRUE(QFileInfo::exists(Share(QStringLiteral("cinvo/Languages/About.txt"))));
 }
 
