@@ -236,6 +236,24 @@ TEST_F(Installed, OpeningAMovieFromTheFileManagerPlaysItAndASecondOpenLeavesOneC
   const QString cmdline = QString::fromLocal8Bit(testenv::ReadFile(QStringLiteral("/proc/%1/cmdline").arg(first)));
   EXPECT_TRUE(cmdline.contains(movie)) << "not direct play of the opened file: " << cmdline.toStdString();
 
+  // The focus elsewhere (on the root window), as after the user turned to
+  // the file manager.
+  const QString viewer = RunTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                              QStringLiteral("--pid"), QString::number(first)})
+                             .Output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                             .value(0)
+                             .trimmed();
+  const QString root = RunTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--maxdepth"),
+                                                            QStringLiteral("0"), QString()})
+                           .Output.trimmed();
+  ASSERT_FALSE(viewer.isEmpty());
+  ASSERT_FALSE(root.isEmpty());
+  RunTool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), root});
+  const auto focus = [] {
+    return RunTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}).Output.trimmed();
+  };
+  ASSERT_NE(focus(), viewer);
+
   // The second open, as the entry's Exec line says: cinvo %f.
   const TRun second = RunTool(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec cinvo \"$1\""),
                                                   QStringLiteral("sh"), movie},
@@ -243,6 +261,7 @@ TEST_F(Installed, OpeningAMovieFromTheFileManagerPlaysItAndASecondOpenLeavesOneC
   EXPECT_TRUE(second.Finished) << "the second copy did not end";
   EXPECT_EQ(second.ExitCode, 0) << second.Output.toStdString();
   EXPECT_EQ(ProcessesOf(Program()), QList<qint64>{first});
+  EXPECT_TRUE(WaitUntil([&] { return focus() == viewer; })) << "the running copy did not come forward";
 
   EXPECT_TRUE(EndProcess(first));
   const QString records = Prefix() + QStringLiteral("/bin/MovieList.ini");  // a writable install keeps them beside
