@@ -25,6 +25,8 @@ class IMediaPlayer {
   // Microseconds; a negative answer when not known.
   virtual int64_t MediaPositionUs() const = 0;
   virtual int64_t MediaDurationUs() const = 0;
+  // Moves to `position` and, like every jump of the player, announces it
+  // (MediaPlayerChanged with `seeked`).
   virtual void MediaSetPositionUs(int64_t position) = 0;
   // The movie's caption and its file.
   virtual QString MediaTitle() const = 0;

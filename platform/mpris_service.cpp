@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QList>
@@ -181,8 +180,7 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
       // Past the end there is no next movie to go to: the seek is ignored,
       // as the viewer's own keys ignore a step past the end.
       if (length > 0 && target >= length) return;
-      p->MediaSetPositionUs(target);
-      MediaPlayerChanged(p, true);
+      p->MediaSetPositionUs(target);  // the player announces the jump
     });
   }
   void SetPosition(const QDBusObjectPath& track, qlonglong position) {
@@ -193,7 +191,6 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
       const int64_t length = p->MediaDurationUs();
       if (length > 0 && position > length) return;
       p->MediaSetPositionUs(position);
-      MediaPlayerChanged(p, true);
     });
   }
   void OpenUri(const QString&, const QDBusMessage& message) {
@@ -300,8 +297,6 @@ void MediaPlayerEnded(IMediaPlayer* player) {
     service.AnnounceChanges(true);
   }
 }
-
-bool MediaServicePublished() { return !Service().Name.isEmpty(); }
 
 }  // namespace platform
 

@@ -16,7 +16,4 @@ void MediaPlayerChanged(IMediaPlayer* player, bool seeked = false);
 // is controlled again; with none left the service goes from the bus.
 void MediaPlayerEnded(IMediaPlayer* player);
 
-// The bus name, when published (tests).
-bool MediaServicePublished();
-
 }  // namespace platform
