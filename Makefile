@@ -1,16 +1,18 @@
 # Everything a fresh Debian machine needs to build, run and test Cinvo.
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
+PREFIX ?= /usr/local
 
 PACKAGES := \
 	g++ cmake ninja-build pkg-config \
-	qt6-base-dev qt6-base-dev-tools libgl-dev \
+	qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev \
 	libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev \
 	gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-x \
 	libsimpleini-dev libjpeg-dev \
 	libx11-dev libxext-dev libxrandr-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth x11-xserver-utils xdotool ffmpeg jq xdg-utils dbus-daemon \
+	desktop-file-utils appstream libglib2.0-bin \
 	fonts-dejavu-core fonts-wine
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -33,7 +35,7 @@ SANITIZE_ENV := \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	LSAN_OPTIONS=suppressions=$(SANITIZE_SUPP)/lsan.supp
 
-.PHONY: all deps configure build run test bench clean check-sanitize
+.PHONY: all deps configure build run install test bench clean check-sanitize
 
 all: build
 
@@ -60,6 +62,11 @@ build: deps configure
 run: build
 	@tools/make_demo_movies.sh $(BUILD_DIR)/app
 	./$(BUILD_DIR)/app/cinvo $(ARGS)
+
+# The program, its desktop entry, icons, metainfo and default language files.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+	-command -v update-desktop-database >/dev/null && update-desktop-database -q $(PREFIX)/share/applications
 
 test: build
 	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j2 --timeout 300

@@ -15,6 +15,7 @@
 
 #include "app/pk_fparam.h"
 #include "app/pk_param.h"
+#include "app/pk_preview_media.h"
 #include "app/pk_str.h"
 #include "controls/qs_Buttons.h"
 #include "controls/qs_Component.h"
@@ -97,6 +98,7 @@ bool TMovieItem::operator<(const QTreeWidgetItem& other) const {
 
 TFrmShowcase::TFrmShowcase(QWidget* parent) : TFrmBaseMain(parent) {
   FrmShowcase = this;
+  fPreviewMedia = std::make_unique<TPreviewMediaPlayer>(*this);
   setObjectName(QStringLiteral("FrmShowcase"));
   setWindowTitle(QStringLiteral("Cinvo"));
   resize(551, 322);  // the designed 559 x 354 less the frame
@@ -365,8 +367,12 @@ void TFrmShowcase::PreviewMovie(const QString& path) {
   FilterGraph->SetActive(true);
   FilterGraph->EmptyGraph();
   try {
-    if (FilterGraph->RenderMediaFile(path) < 0) return;
+    if (FilterGraph->RenderMediaFile(path) < 0) {
+      fPreviewMedia->Ended();
+      return;
+    }
   } catch (const std::exception&) {
+    fPreviewMedia->Ended();
     return;  // a movie that cannot be rendered leaves a black pane
   }
   if (IMediaSeeking* seeking = FilterGraph->MediaSeeking()) {
@@ -377,9 +383,15 @@ void TFrmShowcase::PreviewMovie(const QString& path) {
     }
   }
   FilterGraph->Play();
+  const TMovieItem* item = SelectedItem();
+  fPreviewMedia->Started(path, item && item->Data() && item->Data()->FileName == path ? item->text(0)
+                                                                                     : QFileInfo(path).completeBaseName());
 }
 
-void TFrmShowcase::StopPreview() { FilterGraph->Stop(); }
+void TFrmShowcase::StopPreview() {
+  FilterGraph->Stop();
+  fPreviewMedia->Ended();
+}
 
 void TFrmShowcase::DSVideoWindowResize() { DSVideoWindow->UpdateOverlayRect(); }
 
@@ -463,6 +475,7 @@ void TFrmShowcase::StartMovie(const QString& path, TMovieData& record) {
   record.RecordView();
   FilterGraph->Stop();
   FilterGraph->SetActive(false);
+  fPreviewMedia->Ended();
   if (Parameters().InternalViewer) {
     if (!FrmViewer) {
       FrmViewer = new TFrmViewer(this);

@@ -47,8 +47,12 @@ class TMovieItem : public QTreeWidgetItem {
   QCollatorSortKey fSortKey;
 };
 
+class TPreviewMediaPlayer;
+
 class TFrmShowcase : public TFrmBaseMain {
   Q_OBJECT
+  friend class TPreviewMediaPlayer;
+
  public:
   explicit TFrmShowcase(QWidget* parent = nullptr);
   ~TFrmShowcase() override;
@@ -166,6 +170,8 @@ class TFrmShowcase : public TFrmBaseMain {
   intptr_t fPreviewSerial = 0;  // previews asked for before this are void
   bool fEndedOnView = false;  // the launcher ended after handing a movie over
   int fActivation = 0;        // guards the first activation against re-entry
+  // The preview as the desktop's media controls see it.
+  std::unique_ptr<TPreviewMediaPlayer> fPreviewMedia;
 };
 
 // The main window in library mode, else null.

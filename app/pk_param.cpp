@@ -14,6 +14,7 @@
 
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
+#include "framework/qs_datadirs.h"
 #include "framework/qs_tools.h"
 #include "platform/directory.h"
 #include "platform/file_lock.h"
@@ -82,7 +83,7 @@ QString SaveFailureText(const QString& fileName, platform::TWriteFailure failure
 
 void TRBParameters::Load() {
   Recurse = Contexte->ReadBool(QStringLiteral("Recurse"), false);
-  MovieDir = Contexte->ReadString(QStringLiteral("MovieDir"), AppDir() + QStringLiteral("Movies"));
+  MovieDir = Contexte->ReadString(QStringLiteral("MovieDir"), DefaultMovieDir());
   CDReader = Contexte->ReadString(QStringLiteral("CDReader"), QString());
   ExitOnView = Contexte->ReadBool(QStringLiteral("ExitOnView"), false);
   InternalViewer = Contexte->ReadBool(QStringLiteral("InternalViewer"), true);
@@ -241,7 +242,7 @@ bool TMovieListDocument::Flush() {
 
 QString MovieListPath() {
   const QString overridePath = qEnvironmentVariable("CINVO_MOVIELIST");
-  return overridePath.isEmpty() ? AppDir() + QStringLiteral("MovieList.ini") : overridePath;
+  return overridePath.isEmpty() ? UserDataDir() + QStringLiteral("MovieList.ini") : overridePath;
 }
 
 TMovieListDocument& MovieList() {

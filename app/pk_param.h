@@ -75,7 +75,8 @@ class TMovieListDocument {
   std::vector<TChange> fChanges;      // written here since the file was read, in order
 };
 
-// $CINVO_MOVIELIST, else AppDir + "MovieList.ini".
+// $CINVO_MOVIELIST, else "MovieList.ini" in UserDataDir (beside the program,
+// or $XDG_DATA_HOME/Cinvo/ when installed).
 QString MovieListPath();
 // The single document, read on first call.
 TMovieListDocument& MovieList();

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 
 #include <cmath>
 #include <functional>
@@ -108,13 +109,10 @@ QPainterPath Film(const QRectF& r, double radius) {
   return path;
 }
 
-// The program: a film frame with its perforations and a play mark.
-QImage Icon(int size) {
-  QImage image = Blank(size, size);
-  QPainter p(&image);
+// The program: a film frame with its perforations and a play mark, in a
+// 256-unit square.
+void PaintIcon(QPainter& p) {
   p.setRenderHint(QPainter::Antialiasing);
-  const double s = size / 256.0;
-  p.scale(s, s);
   const QRectF frame(16, 28, 224, 200);
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(0, 0, 0, 40));
@@ -134,7 +132,27 @@ QImage Icon(int size) {
   p.drawPath(Triangle({108, 92}, {168, 128}, {108, 164}));
   p.setBrush(kAccent);
   p.drawEllipse(QPointF(70, 128), 10, 10);
+}
+
+QImage Icon(int size) {
+  QImage image = Blank(size, size);
+  QPainter p(&image);
+  p.scale(size / 256.0, size / 256.0);
+  PaintIcon(p);
   return image;
+}
+
+// The same drawing as vectors, for the icon theme's "scalable" size.
+bool SaveSvgIcon(const QString& path) {
+  QSvgGenerator svg;
+  svg.setFileName(path);
+  svg.setSize(QSize(256, 256));
+  svg.setViewBox(QRect(0, 0, 256, 256));
+  svg.setTitle(QStringLiteral("Cinvo"));
+  QPainter p;
+  if (!p.begin(&svg)) return false;
+  PaintIcon(p);
+  return p.end();
 }
 
 // The maker: two interlocking chevrons in a soft round tile.
@@ -254,6 +272,14 @@ int main(int argc, char** argv) {
   bool ok = save(Stop(), "stop.png") && save(Pause(), "pause.png") && save(Restart(), "restart.png") &&
             save(Start(), "start.png") && save(HideToolbar(), "hidetoolbar.png") && save(Logo(), "logo.png") &&
             save(BarPicture(), "menubar.png") && save(Icon(256), "cinvo.png");
+  // The desktop's icon theme wants the icon at its usual sizes, each drawn
+  // at that size rather than scaled from a bitmap.
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+    ok = ok && save(Icon(size), QStringLiteral("icon-%1.png").arg(size).toLatin1().constData());
+  if (ok && !SaveSvgIcon(dir + "/icon.svg")) {
+    std::fprintf(stderr, "make_assets: cannot write icon.svg\n");
+    ok = false;
+  }
   if (ok && !SaveJpeg(Band(), dir + "/band.jpg")) {
     std::fprintf(stderr, "make_assets: cannot write band.jpg\n");
     ok = false;

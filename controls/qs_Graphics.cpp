@@ -40,7 +40,12 @@ void EnsureFormFonts() {
   // were laid out with, so captions keep fitting their labels.
   const char* dir = "/usr/share/wine/fonts/";
   bool tahoma = false;
+  // Wine's "MS Sans Serif" holds bitmaps at the classic sizes only: on a
+  // scaled screen its letters stay small while their spacing grows, so there
+  // it is left out and Tahoma stands in, as the substitution below says.
+  const bool scaled = qGuiApp->devicePixelRatio() > 1.0;
   for (const char* file : {"tahoma.ttf", "tahomabd.ttf", "ms_sans_serif.ttf"}) {
+    if (scaled && file[0] == 'm') continue;
     const QString path = QString::fromLatin1(dir) + QString::fromLatin1(file);
     if (QFile::exists(path) && QFontDatabase::addApplicationFont(path) >= 0 && file[0] == 't') tahoma = true;
   }

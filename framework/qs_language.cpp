@@ -10,6 +10,7 @@
 #include "framework/qs_application.h"
 #include "framework/qs_captions.h"
 #include "framework/qs_contexte.h"
+#include "framework/qs_datadirs.h"
 #include "framework/qs_tools.h"
 #include "platform/directory.h"
 
@@ -19,6 +20,29 @@ namespace {
 
 const QString kCaptionFile = QStringLiteral("CaptionList.txt");
 const QString kAboutFile = QStringLiteral("About.txt");
+
+// `relative` (inside Languages) in the user's directory when it is there,
+// else in the installed one when it is there, else the user's path.
+QString ReadablePath(const QString& relative) {
+  const QString own = AddBackslash(TqsLanguage::LanguagesDir()) + relative;
+  if (QFileInfo::exists(own)) return own;
+  const QString installed = TqsLanguage::InstalledLanguagesDir();
+  if (!installed.isEmpty() && QFileInfo::exists(AddBackslash(installed) + relative))
+    return AddBackslash(installed) + relative;
+  return own;
+}
+
+// The installed copy of `relative`, or empty when there is none.
+QString InstalledPath(const QString& relative) {
+  const QString installed = TqsLanguage::InstalledLanguagesDir();
+  if (installed.isEmpty()) return QString();
+  const QString path = AddBackslash(installed) + relative;
+  return QFileInfo::exists(path) ? path : QString();
+}
+
+QString LanguageRelative(const QString& name, const QString& file) {
+  return name.isEmpty() ? file : name + QLatin1Char('/') + file;
+}
 
 }  // namespace
 
@@ -37,9 +61,14 @@ QString TqsLanguage::SystemLanguageName() {
 
 QString TqsLanguage::LanguagesDir() {
   QString dir = qEnvironmentVariable("CINVO_LANGUAGES");
-  if (dir.isEmpty()) return AppDir() + QStringLiteral("Languages");
+  if (dir.isEmpty()) return UserDataDir() + QStringLiteral("Languages");
   while (dir.size() > 1 && dir.endsWith(QLatin1Char('/'))) dir.chop(1);
   return dir;
+}
+
+QString TqsLanguage::InstalledLanguagesDir() {
+  const QString data = InstalledDataDir();
+  return data.isEmpty() ? QString() : data + QStringLiteral("Languages");
 }
 
 QString TqsLanguage::FormKey(const QWidget* form) { return ::FormKey(form); }
@@ -48,8 +77,13 @@ void TqsLanguage::ListLanguages(TqsStringList& list) {
   list.Clear();
   list.Add(QStringLiteral("English"));
   QStringList names;
-  for (const platform::DirEntry& entry : platform::ListDirectory(AddBackslash(LanguagesDir())))
-    if (entry.Directory && !entry.Hidden) names.append(entry.Name);
+  // The user's own languages and, for an installed program, the installed
+  // ones; a language in both is listed once (the user's copy is the one read).
+  QStringList dirs{LanguagesDir()};
+  if (!InstalledLanguagesDir().isEmpty()) dirs.append(InstalledLanguagesDir());
+  for (const QString& dir : dirs)
+    for (const platform::DirEntry& entry : platform::ListDirectory(AddBackslash(dir)))
+      if (entry.Directory && !entry.Hidden && !names.contains(entry.Name)) names.append(entry.Name);
   // A stored language index must mean the same language on every run, so
   // the order is by name, not the file system's own.
   std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
@@ -88,7 +122,7 @@ QString TqsLanguage::LanguageDir(const QString& name) const {
 }
 
 void TqsLanguage::LoadCaptions() {
-  const QString path = LanguageDir(LanguageName()) + kCaptionFile;
+  const QString path = ReadablePath(LanguageRelative(LanguageName(), kCaptionFile));
   if (!QFileInfo::exists(path)) return;
   QStringList lines;
   QString error;
@@ -151,8 +185,12 @@ QString TqsLanguage::CreateLanguage(const QString& name) {
     throw EQSException(QStringLiteral("The language \"%1\" cannot be added: the directory \"%2\" cannot be created.")
                            .arg(name, dir));
   const QString file = LanguageDir(name) + kCaptionFile;
-  // A translator's existing file is never overwritten by the template.
-  if (!QFileInfo::exists(file)) ShellCopyFile(AddBackslash(LanguagesDir()) + kCaptionFile, file, false, false);
+  // A translator's existing file is never overwritten by the template; an
+  // installed language edited for the first time starts from its own file.
+  if (!QFileInfo::exists(file)) {
+    const QString installed = InstalledPath(LanguageRelative(name, kCaptionFile));
+    ShellCopyFile(installed.isEmpty() ? ReadablePath(kCaptionFile) : installed, file, false, false);
+  }
   ListLanguages(fLanguageList);
   fListLoaded = true;
   return file;
@@ -177,21 +215,31 @@ void TqsLanguage::EditLanguage() {
       CreateLanguage(name);
     } else {
       QDir().mkpath(LanguagesDir());
-      WriteCaptionList(path);
+      const QString installed = InstalledPath(kCaptionFile);
+      if (installed.isEmpty())
+        WriteCaptionList(path);
+      else
+        ShellCopyFile(installed, path, false, false);
     }
   }
   ShellOpen(path);
 }
 
 QString TqsLanguage::AboutFile() const {
-  const QString path = LanguageDir(LanguageName()) + kAboutFile;
+  const QString path = ReadablePath(LanguageRelative(LanguageName(), kAboutFile));
   if (IsExistingFile(path)) return path;
-  return AddBackslash(LanguagesDir()) + kAboutFile;
+  return ReadablePath(kAboutFile);
 }
 
 QString TqsLanguage::AboutFileForEdit() const {
   const QString path = LanguageDir(LanguageName()) + kAboutFile;
   if (!QFileInfo::exists(path)) {
+    // An installed about text is edited as the user's own copy of it.
+    const QString installed = InstalledPath(LanguageRelative(LanguageName(), kAboutFile));
+    if (!installed.isEmpty() && QDir().mkpath(LanguageDir(LanguageName())) && QFile::copy(installed, path)) {
+      QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+      return path;
+    }
     QFile file(path);
     if (file.open(QIODevice::WriteOnly)) file.close();  // a failure shows when the file is opened
   }

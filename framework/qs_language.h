@@ -18,9 +18,13 @@ class TqsLanguage {
 
   // The English name of the user's default language, at most 10 characters.
   static QString SystemLanguageName();
-  // "Languages" beside the program, or $CINVO_LANGUAGES; no trailing
-  // separator.
+  // "Languages" in UserDataDir (beside the program, or the user's data
+  // directory when installed), or $CINVO_LANGUAGES; no trailing separator.
+  // Languages are added and edited here.
   static QString LanguagesDir();
+  // The installed program's read-only languages, listed and read after the
+  // user's own; empty when the program runs from a writable directory.
+  static QString InstalledLanguagesDir();
   // The window's class name without its first character.
   static QString FormKey(const QWidget* form);
 
@@ -33,7 +37,8 @@ class TqsLanguage {
   void SetHelpURL(const QString& value) { fHelpURL = value; }
   bool ListLoaded() const { return fListLoaded; }
 
-  // "English", then the visible sub-directories of LanguagesDir.
+  // "English", then the visible sub-directories of LanguagesDir and
+  // InstalledLanguagesDir, by name.
   static void ListLanguages(TqsStringList& list);
   // Builds LanguageList once per run.
   void LoadLanguageList();

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 
@@ -59,6 +60,15 @@ std::optional<DirEntry> StatEntry(const QString& path) {
   QString name = path;
   while (name.size() > 1 && name.endsWith(QLatin1Char('/'))) name.chop(1);
   return EntryFromStat(name.mid(name.lastIndexOf(QLatin1Char('/')) + 1), st);
+}
+
+}  // namespace platform
+
+namespace platform {
+
+bool IsWritableDirectory(const QString& dir) {
+  if (dir.isEmpty()) return false;
+  return ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
 }
 
 }  // namespace platform

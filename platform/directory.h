@@ -37,3 +37,11 @@ std::optional<DirIdentity> DirectoryIdentity(const QString& path);
 std::optional<DirEntry> StatEntry(const QString& path);
 
 }  // namespace platform
+
+namespace platform {
+
+// True when files can be created in `dir`. Asks the kernel (access W_OK), so
+// a read-only mount answers false even for root, who ignores permission bits.
+bool IsWritableDirectory(const QString& dir);
+
+}  // namespace platform

@@ -4,7 +4,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
-#include <QFileInfo>
+
+#include "platform/session_bus.h"
 
 namespace platform {
 
@@ -16,14 +17,6 @@ const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 
 bool gHeld = false;
 uint gCookie = 0;
-
-// Only an existing session bus: never start one (a bus autolaunched for us
-// would outlive the program and inhibit nothing).
-bool SessionBusKnown() {
-  if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return true;
-  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
-}
 
 }  // namespace
 

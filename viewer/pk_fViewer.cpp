@@ -26,6 +26,7 @@
 #include "framework/qs_prompts.h"
 #include "framework/qs_stringlist.h"
 #include "framework/qs_tools.h"
+#include "platform/mpris_service.h"
 #include "viewer/color_control.h"
 #include "viewer/filter_graph.h"
 #include "viewer/graph_renderers.h"
@@ -139,6 +140,7 @@ TFrmViewer::~TFrmViewer() {
     FilterGraph->Stop();
     FilterGraph->SetActive(false);
   }
+  platform::MediaPlayerEnded(this);
   if (FrmViewer == this) FrmViewer = nullptr;
 }
 
@@ -367,6 +369,7 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
   _lbDuration->SetCaption(SecondsToText(FilterGraph->DurationMs() / 1000));
   fOpened = true;
   PlayMovie();
+  platform::MediaPlayerStarted(this);
   PostWindowMessage(this, WM_RESUME);
 }
 
@@ -489,6 +492,7 @@ void TFrmViewer::PlayMovie() {
   FilterGraph->Play();
   fPaused = false;
   UpdateStatus();
+  platform::MediaPlayerChanged(this);
 }
 
 void TFrmViewer::PauseMovie() {
@@ -496,6 +500,7 @@ void TFrmViewer::PauseMovie() {
   FilterGraph->Pause();
   fPaused = true;
   UpdateStatus();
+  platform::MediaPlayerChanged(this);
 }
 
 void TFrmViewer::UpdateStatus() { _lbStatus->SetCaption(fPaused ? QStringLiteral("PAUSE") : QStringLiteral("PLAY")); }
@@ -516,6 +521,7 @@ void TFrmViewer::ShowPosition() {
 void TFrmViewer::SetCurrentPosition(int64_t target) {
   if (!fMediaSeeking) return;
   fMediaSeeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+  platform::MediaPlayerChanged(this, true);
 }
 
 void TFrmViewer::TogglePlay() { DSVideoWindowClick(); }
@@ -700,6 +706,7 @@ void TFrmViewer::FormClose() {
   // before, or never opened) has nothing to store or give back.
   if (!fShowing) return;
   fShowing = false;
+  platform::MediaPlayerEnded(this);
 
   int64_t current = 0, stop = 0;
   if (fRendered && fMediaSeeking && Succeeded(fMediaSeeking->GetPositions(&current, &stop)))

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "framework/qs_fbaseMain.h"
+#include "platform/media_player.h"
 
 class QAction;
 class QMenu;
@@ -22,7 +23,9 @@ class TMovieData;
 class TqsLabel;
 class TqsSpeedButton;
 
-class TFrmViewer : public TFrmBaseMain {
+// As a media player it answers the desktop's media controls while a movie
+// shows (pk_fViewer_media.cpp).
+class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   Q_OBJECT
  public:
   // Messages the viewer posts to itself.
@@ -140,6 +143,19 @@ class TFrmViewer : public TFrmBaseMain {
   void DSTrackBarChange();
   void DSTrackBarTimer();
   void FilterGraphGraphClockChanged();
+
+  // The desktop's media controls.
+  bool MediaPlaying() const override;
+  void MediaPlay() override;
+  void MediaPause() override;
+  void MediaStop() override;
+  void MediaQuit() override;
+  void MediaRaise() override;
+  int64_t MediaPositionUs() const override;
+  int64_t MediaDurationUs() const override;
+  void MediaSetPositionUs(int64_t position) override;
+  QString MediaTitle() const override;
+  QString MediaFileName() const override;
 
   // The seconds a go-to answer names ("mm:ss", or minutes alone; a part
   // that is not a number counts as 0).

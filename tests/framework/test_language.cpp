@@ -8,12 +8,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "framework/qs_captionfile.h"
 #include "framework/qs_captions.h"
 #include "framework/qs_contexte.h"
+#include "framework/qs_datadirs.h"
 #include "framework/qs_language.h"
 #include "framework/qs_str.h"
 #include "framework/qs_tools.h"
@@ -340,6 +342,61 @@ TEST_F(LanguageFiles, AboutFiles) {
   EXPECT_TRUE(QFileInfo(own).isFile());
   EXPECT_EQ(QFileInfo(own).size(), 0);
   EXPECT_EQ(Language->AboutFile(), own);
+}
+
+// An installed program cannot write its own directory: the user's languages
+// live in the user's data directory, the installed ones stay readable and
+// listed, and editing one of those edits the user's own copy.
+TEST_F(LanguageFiles, InstalledLanguagesAreListedAndEditedAsTheUsersOwnCopy) {
+  testenv::RecordingOpener opener;
+  qunsetenv("CINVO_LANGUAGES");
+  const QString base = testenv::NewTempDir("installed");
+  qputenv("XDG_DATA_HOME", (base + "/data").toLocal8Bit());
+  qputenv("HOME", base.toLocal8Bit());
+  SetProgramPlaceForTests(base + "/prefix/bin", false);
+  const QString installed = base + "/prefix/share/cinvo/Languages";
+  const QString own = base + "/data/Cinvo/Languages";
+  ASSERT_TRUE(testenv::WriteFile(installed + "/CaptionList.txt", "strings.0=template\r\n"));
+  ASSERT_TRUE(testenv::WriteFile(installed + "/About.txt", "installed about\r\n"));
+  ASSERT_TRUE(testenv::WriteFile(installed + "/Deutsch/CaptionList.txt", "strings.0=Sprache\r\n"));
+  ASSERT_TRUE(QDir().mkpath(own + "/Espanol"));
+  ASSERT_TRUE(QDir().mkpath(own + "/Deutsch"));  // both places: listed once
+
+  EXPECT_EQ(TqsLanguage::LanguagesDir(), own);
+  EXPECT_EQ(TqsLanguage::InstalledLanguagesDir(), installed);
+  EXPECT_EQ(DefaultMovieDir(), QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
+  Language->LoadLanguageList();
+  EXPECT_EQ(Language->LanguageList().Lines(), QStringList({"English", "Deutsch", "Espanol"}));
+
+  Language->SetLanguage(1);  // read from the installed file
+  EXPECT_EQ((*AppStrings)[0], "Sprache");
+  EXPECT_EQ(Language->AboutFile(), installed + "/About.txt");
+  Language->EditLanguage();
+  EXPECT_EQ(testenv::ReadFile(own + "/Deutsch/CaptionList.txt"), "strings.0=Sprache\r\n");
+  EXPECT_EQ(opener.Calls().size(), 1);
+  EXPECT_TRUE(opener.Calls().last().endsWith(own + "/Deutsch/CaptionList.txt"));
+
+  Language->AddLanguage("Italiano");  // from the installed template
+  EXPECT_EQ(testenv::ReadFile(own + "/Italiano/CaptionList.txt"), "strings.0=template\r\n");
+  EXPECT_EQ(Language->LanguageList().Lines(), QStringList({"English", "Deutsch", "Espanol", "Italiano"}));
+
+  Language->SetLanguageIndex(0);
+  EXPECT_EQ(Language->AboutFileForEdit(), own + "/About.txt");
+  EXPECT_EQ(testenv::ReadFile(own + "/About.txt"), "installed about\r\n");
+  EXPECT_EQ(Language->AboutFile(), own + "/About.txt");
+  // Nothing was written beside the installed program.
+  EXPECT_FALSE(QFileInfo::exists(base + "/prefix/bin"));
+  EXPECT_EQ(testenv::ReadFile(installed + "/Deutsch/CaptionList.txt"), "strings.0=Sprache\r\n");
+}
+
+TEST_F(LanguageFiles, AWritableProgramDirectoryKeepsEverythingBesideTheProgram) {
+  qunsetenv("CINVO_LANGUAGES");
+  const QString dir = testenv::NewTempDir("unpacked");
+  SetProgramPlaceForTests(dir, true);
+  EXPECT_EQ(TqsLanguage::LanguagesDir(), dir + "/Languages");
+  EXPECT_EQ(TqsLanguage::InstalledLanguagesDir(), QString());
+  EXPECT_EQ(UserDataDir(), dir + "/");
+  EXPECT_EQ(DefaultMovieDir(), dir + "/Movies");
 }
 
 TEST(CaptionAdapter, MapsCaptionAndHintByClass) {
