@@ -82,6 +82,7 @@ void ShowPendingErrors() { QCoreApplication::processEvents(); }
 int main(int argc, char** argv) {
   // Before anything else: a second copy only brings the first forward.
   if (!IsFirstInstance()) return EXIT_SUCCESS;
+  platform::IgnoreClosedOutput();
 
   TqsApplication app(argc, argv);
   platform::TTerminationSignals termination;

@@ -29,6 +29,7 @@
 #include "viewer/video_window.h"
 #include "viewer/pk_fViewer.h"
 #include "controls/qs_ShellNotify.h"
+#include "framework/qs_components.h"
 
 TFrmShowcase* FrmShowcase = nullptr;
 
@@ -43,22 +44,6 @@ constexpr char kHelpPage[] = "/V2/articles.php?lng=fr&pg=11";
 
 constexpr int kListViewDesignWidth = 165;
 constexpr int kInfoLineHeight = 13;
-
-template <typename T>
-T* Named(T* component, const char* name) {
-  component->setObjectName(QString::fromLatin1(name));
-  return component;
-}
-
-QAction* MenuItem(QObject* owner, const char* name, const QString& caption) {
-  return Named(new QAction(caption, owner), name);
-}
-
-QAction* Separator(QObject* owner, const char* name) {
-  QAction* item = MenuItem(owner, name, QString());
-  item->setSeparator(true);
-  return item;
-}
 
 QFont Tahoma(int pixels) {
   QFont font(QStringLiteral("Tahoma"));

@@ -14,16 +14,11 @@
 #include "framework/qs_designlayout.h"
 #include "framework/qs_prompts.h"
 #include "framework/qs_stringlist.h"
+#include "framework/qs_components.h"
 
 TFrmRBParam* FrmRBParam = nullptr;
 
 namespace {
-
-template <typename T>
-T* Named(T* component, const char* name) {
-  component->setObjectName(QString::fromLatin1(name));
-  return component;
-}
 
 // The client size of a page of the page control, for placing its controls.
 constexpr QSize kPageSize(446, 169);

@@ -19,6 +19,7 @@
 #include "framework/qs_image.h"
 #include "framework/qs_language.h"
 #include "framework/qs_tools.h"
+#include "framework/qs_components.h"
 
 const char* const kAuthorMail = "author@example.invalid";
 const char* const kAuthorHomePage = "www.example.invalid";
@@ -31,12 +32,6 @@ QFont FormFont(int pixelHeight, bool bold = false) {
   font.setPixelSize(pixelHeight);
   font.setBold(bold);
   return font;
-}
-
-template <typename T>
-T* Named(T* component, const char* name) {
-  component->setObjectName(QString::fromLatin1(name));
-  return component;
 }
 
 QLabel* RightAlignedLabel(QWidget* parent, const char* name, const QString& caption) {

@@ -17,23 +17,12 @@
 #include "framework/qs_str.h"
 #include "framework/qs_stringlist.h"
 #include "framework/qs_tools.h"
+#include "framework/qs_components.h"
 
 namespace {
 
 // Positions of the fixed sub-items before the first language.
 constexpr int kFirstLanguageItem = 3;
-
-QAction* MenuItem(QObject* owner, const char* name, const QString& caption) {
-  auto* item = new QAction(caption, owner);
-  item->setObjectName(QString::fromLatin1(name));
-  return item;
-}
-
-QAction* Separator(QObject* owner, const char* name) {
-  QAction* item = MenuItem(owner, name, QString());
-  item->setSeparator(true);
-  return item;
-}
 
 }  // namespace
 

@@ -105,4 +105,17 @@ void TTerminationSignals::ReadPending() {
     if (fHandler) fHandler(static_cast<unsigned char>(signal));
 }
 
+namespace {
+void IgnoreSignal(int) {}
+}  // namespace
+
+// A handler rather than SIG_IGN: a handled signal goes back to its default in
+// the programs we start, an ignored one would be inherited by them.
+void IgnoreClosedOutput() {
+  struct sigaction action {};
+  action.sa_handler = IgnoreSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGPIPE, &action, nullptr);
+}
+
 }  // namespace platform

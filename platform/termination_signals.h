@@ -33,4 +33,9 @@ class TTerminationSignals : public QObject {
   QSocketNotifier* fNotifier = nullptr;
 };
 
+// A program started by a file manager or a launcher may find its output
+// going to a pipe that nobody reads any more: writing a warning there must not
+// end it (with the viewing unrecorded). Writes then simply fail.
+void IgnoreClosedOutput();
+
 }  // namespace platform

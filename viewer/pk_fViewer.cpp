@@ -33,6 +33,7 @@
 #include "viewer/track_bar.h"
 #include "viewer/video_renderer.h"
 #include "viewer/video_window.h"
+#include "framework/qs_components.h"
 
 TFrmViewer* FrmViewer = nullptr;
 
@@ -41,22 +42,6 @@ namespace {
 constexpr int64_t kUnitsPerSecond = 10000000;  // media time: 100 ns
 constexpr QSize kDesignSize(454, 272);
 constexpr int kToolBarHeight = 27;
-
-template <typename T>
-T* Named(T* component, const char* name) {
-  component->setObjectName(QString::fromLatin1(name));
-  return component;
-}
-
-QAction* MenuItem(QObject* owner, const char* name, const QString& caption) {
-  return Named(new QAction(caption, owner), name);
-}
-
-QAction* Separator(QObject* owner, const char* name) {
-  QAction* item = MenuItem(owner, name, QString());
-  item->setSeparator(true);
-  return item;
-}
 
 // An integer as the answer box reads it: anything else counts as 0.
 int IntegerOrZero(const QString& text) {
