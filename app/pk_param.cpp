@@ -276,9 +276,8 @@ void TMovieData::SetFileStamp(const platform::DirEntry* entry) {
   FileSize = 0;
   if (!entry) return;
   // The file system's date-stamp form: whole seconds, rounded down to even.
-  QDateTime stamp = entry->Time;
-  stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second() & ~1));
-  CreationDate = DateTimeToDayNumber(stamp);
+  const platform::LocalClock stamp = entry->LocalModified();
+  CreationDate = DayNumberOf(stamp.Date, QTime(stamp.Time.hour(), stamp.Time.minute(), stamp.Time.second() & ~1));
   FileSize = entry->Size;
 }
 
