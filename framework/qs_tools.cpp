@@ -105,7 +105,39 @@ void ForEachFileTree(const QString& mask, int depth, const TFileCallback& callba
 int MinOf(int a, int b) { return a < b ? a : b; }
 int MaxOf(int a, int b) { return a > b ? a : b; }
 
+namespace {
+
+// "-" at most, digits, then a mark and digits at most: the form the records
+// are written in, read without the locale (each locale look-up asks the
+// system, which costs more than the rest of a record).
+bool IsPlainDecimal(const QString& text, qsizetype& mark) {
+  mark = -1;
+  qsizetype i = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+  const qsizetype firstDigit = i;
+  for (; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (c >= u'0' && c <= u'9') continue;
+    if ((c == u'.' || c == u',') && mark < 0 && i > firstDigit) {
+      mark = i;
+      continue;
+    }
+    return false;
+  }
+  const qsizetype lastDigit = text.size() - 1;
+  return lastDigit >= firstDigit && mark != lastDigit;
+}
+
+}  // namespace
+
 double TextToFloat(const QString& text, double def) {
+  qsizetype mark = -1;
+  if (IsPlainDecimal(text, mark)) {
+    QString normalised = text;
+    if (mark >= 0) normalised[mark] = QLatin1Char('.');
+    bool ok = false;
+    const double value = normalised.toDouble(&ok);
+    return ok ? value : def;
+  }
   QLocale locale;
   locale.setNumberOptions(QLocale::RejectGroupSeparator);
   const QString separator = locale.decimalPoint();

@@ -51,6 +51,11 @@ TEST(QsTools, TextToFloatAcceptsEitherDecimalMarkInAnyLocale) {
     EXPECT_DOUBLE_EQ(TextToFloat("", -1), -1);
     EXPECT_DOUBLE_EQ(TextToFloat("abc", -1), -1);
     EXPECT_DOUBLE_EQ(TextToFloat("1 000", -1), -1);  // no digit grouping
+    EXPECT_DOUBLE_EQ(TextToFloat("45123.5123456789", -1), 45123.5123456789);
+    EXPECT_DOUBLE_EQ(TextToFloat("-0,25", -1), -0.25);
+    EXPECT_DOUBLE_EQ(TextToFloat("7", -1), 7);
+    for (const char* bad : {"-", "1,2,3", "1.2.3", "--1", "1-", "1.-2", "0x10"})
+      EXPECT_DOUBLE_EQ(TextToFloat(bad, -1), -1) << bad;
   }
 }
 
