@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <charconv>
 #include <set>
 
 #include "platform/desktop_open.h"
@@ -132,11 +133,11 @@ bool IsPlainDecimal(const QString& text, qsizetype& mark) {
 double TextToFloat(const QString& text, double def) {
   qsizetype mark = -1;
   if (IsPlainDecimal(text, mark)) {
-    QString normalised = text;
-    if (mark >= 0) normalised[mark] = QLatin1Char('.');
-    bool ok = false;
-    const double value = normalised.toDouble(&ok);
-    return ok ? value : def;
+    QByteArray ascii = text.toLatin1();
+    if (mark >= 0) ascii[mark] = '.';
+    double value = 0;
+    const auto [end, error] = std::from_chars(ascii.constData(), ascii.constData() + ascii.size(), value);
+    return error == std::errc() && end == ascii.constData() + ascii.size() ? value : def;
   }
   QLocale locale;
   locale.setNumberOptions(QLocale::RejectGroupSeparator);
