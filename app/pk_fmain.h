@@ -149,7 +149,10 @@ class TFrmShowcase : public TFrmBaseMain {
  private:
   void CreateComponents();
   void AddCDMovie(const QString& path);
-  void MovieBatchFound(TFoundMovies batch, bool last);
+  // A file the walk found: its record is read and its item made; the
+  // items join the list a slice at a time.
+  void MovieFound(TFoundMovie& found);
+  void AddFoundMovies();
   void AfterLists(std::function<void()> step);
   void ListsDone();
   void DeleteItems(bool diskItems);
@@ -160,6 +163,8 @@ class TFrmShowcase : public TFrmBaseMain {
   void EnsureMovieExists(const QString& path);
 
   std::unique_ptr<TMovieDirScan> fScan;
+  QList<QTreeWidgetItem*> fFoundItems;  // made, not yet in the list
+  int fCDItemCount = 0;                 // CD items in the list
   std::vector<std::function<void()>> fAfterLists;
   bool fPreviewAfterLists = false;
   bool fRefreshQueued = false;
