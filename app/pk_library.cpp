@@ -104,6 +104,7 @@ void TFrmShowcase::DeleteItems(bool diskItems) {
 void TFrmShowcase::ScanMovieDir() {
   fScan.reset();  // a walk still running is for a list about to be replaced
   qDeleteAll(std::exchange(fFoundItems, {}));
+  fSinceItemsAdded.invalidate();  // the first ones are shown at once
   DeleteItems(true);
   if (ListMovieDir.isEmpty()) {
     ListsDone();
@@ -112,8 +113,9 @@ void TFrmShowcase::ScanMovieDir() {
   const QString mask = AddBackslash(ListMovieDir) + QStringLiteral("*.avi");
   fScan = std::make_unique<TMovieDirScan>(
       this, mask, Parameters().Recurse, [this](TFoundMovie& found) { MovieFound(found); },
-      [this] { AddFoundMovies(); },
+      [this] { AddFoundMovies(false); },
       [this] {
+        AddFoundMovies(true);
         fScan.reset();
         ListsDone();
       });
@@ -126,7 +128,13 @@ void TFrmShowcase::MovieFound(TFoundMovie& found) {
   fFoundItems.append(new TMovieItem(CaptionOf(found.Path), std::move(record)));
 }
 
-void TFrmShowcase::AddFoundMovies() {
+void TFrmShowcase::AddFoundMovies(bool all) {
+  // The list takes what was found a few times a second rather than after
+  // every slice: each addition lays all its rows out again.
+  constexpr int kItemsAddedMs = 100;
+  if (fFoundItems.isEmpty()) return;
+  if (!all && fSinceItemsAdded.isValid() && fSinceItemsAdded.elapsed() < kItemsAddedMs) return;
+  fSinceItemsAdded.start();
   ListView->setUpdatesEnabled(false);
   ListView->addTopLevelItems(std::exchange(fFoundItems, {}));
   ListView->setUpdatesEnabled(true);
