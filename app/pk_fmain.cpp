@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "app/pk_fparam.h"
 #include "app/pk_param.h"
 #include "app/pk_preview_media.h"
@@ -96,6 +98,7 @@ TFrmShowcase::~TFrmShowcase() {
   // FormDestroy: the walk stops first, so nothing arrives for a list that is
   // going away; the items release their records.
   fScan.reset();
+  qDeleteAll(std::exchange(fFoundItems, {}));  // made, never listed
   Timer->stop();
   ListView->clear();
   if (FrmShowcase == this) FrmShowcase = nullptr;

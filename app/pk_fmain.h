@@ -2,6 +2,7 @@
 // The main window: the movie library on the left, the preview and the
 // selected movie's information on the right.
 #include <QCollator>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QTreeWidgetItem>
@@ -153,7 +154,10 @@ class TFrmShowcase : public TFrmBaseMain {
  private:
   void CreateComponents();
   void AddCDMovie(const QString& path);
-  void MovieBatchFound(TFoundMovies batch, bool last);
+  // A file the walk found: its record is read and its item made; the
+  // items join the list a slice at a time.
+  void MovieFound(TFoundMovie& found);
+  void AddFoundMovies(bool all);
   void AfterLists(std::function<void()> step);
   void ListsDone();
   void DeleteItems(bool diskItems);
@@ -164,6 +168,9 @@ class TFrmShowcase : public TFrmBaseMain {
   void EnsureMovieExists(const QString& path);
 
   std::unique_ptr<TMovieDirScan> fScan;
+  QList<QTreeWidgetItem*> fFoundItems;  // made, not yet in the list
+  QElapsedTimer fSinceItemsAdded;
+  int fCDItemCount = 0;                 // CD items in the list
   std::vector<std::function<void()>> fAfterLists;
   bool fPreviewAfterLists = false;
   bool fRefreshQueued = false;

@@ -73,18 +73,29 @@ void TFrmShowcase::SelectItem(QTreeWidgetItem* item) {
 }
 
 void TFrmShowcase::DeleteItems(bool diskItems) {
+  // Nothing of that kind listed (the timer's check with no disc, every 2.5
+  // seconds): no walk over the list and no repaint.
+  const int count = diskItems ? ItemCount() - fCDItemCount : fCDItemCount;
+  if (count <= 0) return;
   // A deleted selection leaves nothing selected: the list would move it to
   // a neighbour, and that one would be previewed.
   const QTreeWidgetItem* current = ListView->currentItem();
   const auto* currentMovie = dynamic_cast<const TMovieItem*>(current);
   if (currentMovie && currentMovie->Data() && currentMovie->Data()->Origin == diskItems)
     ListView->selectionModel()->clear();
-  // From the last index down, so that the indexes still to visit stay put.
   ListView->setUpdatesEnabled(false);
-  for (int i = ItemCount() - 1; i >= 0; --i) {
-    TMovieItem* item = Item(i);
-    if (item->Data() && item->Data()->Origin == diskItems) delete ListView->takeTopLevelItem(i);
+  if (count == ItemCount()) {
+    // All of them: at once, rather than one removal (and one model update)
+    // per item.
+    ListView->clear();
+  } else {
+    // From the last index down, so that the indexes still to visit stay put.
+    for (int i = ItemCount() - 1; i >= 0; --i) {
+      TMovieItem* item = Item(i);
+      if (item->Data() && item->Data()->Origin == diskItems) delete ListView->takeTopLevelItem(i);
+    }
   }
+  if (!diskItems) fCDItemCount = 0;
   ListView->setUpdatesEnabled(true);
 }
 
@@ -92,34 +103,41 @@ void TFrmShowcase::DeleteItems(bool diskItems) {
 
 void TFrmShowcase::ScanMovieDir() {
   fScan.reset();  // a walk still running is for a list about to be replaced
+  qDeleteAll(std::exchange(fFoundItems, {}));
+  fSinceItemsAdded.invalidate();  // the first ones are shown at once
   DeleteItems(true);
   if (ListMovieDir.isEmpty()) {
     ListsDone();
     return;
   }
   const QString mask = AddBackslash(ListMovieDir) + QStringLiteral("*.avi");
-  fScan = std::make_unique<TMovieDirScan>(this, mask, Parameters().Recurse,
-                                          [this](TFoundMovies batch, bool last) { MovieBatchFound(std::move(batch), last); });
+  fScan = std::make_unique<TMovieDirScan>(
+      this, mask, Parameters().Recurse, [this](TFoundMovie& found) { MovieFound(found); },
+      [this] { AddFoundMovies(false); },
+      [this] {
+        AddFoundMovies(true);
+        fScan.reset();
+        ListsDone();
+      });
 }
 
-void TFrmShowcase::MovieBatchFound(TFoundMovies batch, bool last) {
-  if (!batch.empty()) {
-    QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(batch.size()));
-    for (const TFoundMovie& found : batch) {
-      auto record = std::make_unique<TMovieData>(found.Path, true);
-      record->SetFileStamp(&found.Entry);
-      record->ReadStoredRecord();
-      items.append(new TMovieItem(CaptionOf(found.Path), std::move(record)));
-    }
-    ListView->setUpdatesEnabled(false);
-    ListView->addTopLevelItems(items);
-    ListView->setUpdatesEnabled(true);
-  }
-  if (last) {
-    fScan.reset();
-    ListsDone();
-  }
+void TFrmShowcase::MovieFound(TFoundMovie& found) {
+  auto record = std::make_unique<TMovieData>(found.Path, true);
+  record->SetFileStamp(&found.Entry);
+  record->ReadStoredRecord();
+  fFoundItems.append(new TMovieItem(CaptionOf(found.Path), std::move(record)));
+}
+
+void TFrmShowcase::AddFoundMovies(bool all) {
+  // The list takes what was found a few times a second rather than after
+  // every slice: each addition lays all its rows out again.
+  constexpr int kItemsAddedMs = 100;
+  if (fFoundItems.isEmpty()) return;
+  if (!all && fSinceItemsAdded.isValid() && fSinceItemsAdded.elapsed() < kItemsAddedMs) return;
+  fSinceItemsAdded.start();
+  ListView->setUpdatesEnabled(false);
+  ListView->addTopLevelItems(std::exchange(fFoundItems, {}));
+  ListView->setUpdatesEnabled(true);
 }
 
 void TFrmShowcase::AfterLists(std::function<void()> step) {
@@ -192,6 +210,7 @@ void TFrmShowcase::AddCDMovie(const QString& path) {
   record->ReadRecord();
   auto* item = new TMovieItem(caption, std::move(record));
   ListView->addTopLevelItem(item);
+  ++fCDItemCount;
   SelectItem(item);
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 // The walk of the movies directory, on a worker thread: a library of ten
 // thousand movies is found without holding up the window. The files reach
-// the user-interface thread in batches, in the order of the walk; the
-// movie records are read there, since MovieList belongs to that thread.
+// the user-interface thread in the order of the walk, where they are handed
+// over in slices of a few milliseconds each, with the event loop running in
+// between: reading their records (MovieList belongs to that thread) and
+// adding them to the list never holds the window up for long.
 #include <QObject>
 #include <QString>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -22,14 +23,19 @@ using TFoundMovies = std::vector<TFoundMovie>;
 
 class TMovieDirScan {
  public:
-  // Called on `context`'s thread for each batch; `last` marks the final
-  // one (possibly empty). Never called after Cancel or destruction.
-  using TBatchHandler = std::function<void(TFoundMovies batch, bool last)>;
+  // All called on `context`'s thread, never after Cancel or destruction:
+  // `onFile` for each file found, in the order of the walk; `onSliceEnd`
+  // after each slice of files (at least one file); `onDone` once, after
+  // the last file's slice (at once for a walk that found nothing). The scan
+  // may be destroyed from within `onDone`.
+  using TFileHandler = std::function<void(TFoundMovie& found)>;
+  using TNotify = std::function<void()>;
 
   // Starts the walk of `mask` (a directory with separator, then a
   // wildcard): the matching files of that directory only, or with
   // `recurse` of its whole tree (subdirectories first, as ForEachFileTree).
-  TMovieDirScan(QObject* context, QString mask, bool recurse, TBatchHandler onBatch);
+  TMovieDirScan(QObject* context, QString mask, bool recurse, TFileHandler onFile, TNotify onSliceEnd,
+                TNotify onDone);
   // Cancels and waits for the worker.
   ~TMovieDirScan();
   TMovieDirScan(const TMovieDirScan&) = delete;
@@ -37,19 +43,20 @@ class TMovieDirScan {
 
   void Cancel();
 
-  // Files handed over per batch at most, and the longest a found file waits
-  // for its batch.
+  // Files the worker gathers before handing them over, and the longest a
+  // found file waits on the worker; the longest a slice of handler calls
+  // runs before the event loop gets its turn.
   static constexpr std::size_t kBatchSize = 250;
   static constexpr int kBatchDelayMs = 40;
+  static constexpr int kSliceMs = 25;
+
+  struct TChannel;
 
  private:
   void Run(QString mask, bool recurse);
-  void Post(TFoundMovies batch, bool last);
 
-  QObject* fContext;
-  TBatchHandler fOnBatch;
-  // Shared with the queued calls, which check it on arrival: a cancelled
-  // scan delivers nothing, even what it had already posted.
-  std::shared_ptr<std::atomic<bool>> fCancelled;
+  // Shared with the queued calls, which outlive a cancelled scan and then
+  // deliver nothing.
+  std::shared_ptr<TChannel> fChannel;
   std::thread fThread;
 };

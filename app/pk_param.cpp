@@ -177,6 +177,22 @@ QString TMovieListDocument::ReadString(const QString& movieName, const QString& 
   return value ? QString::fromUtf8(value) : def;
 }
 
+QStringList TMovieListDocument::ReadStrings(const QString& movieName, std::initializer_list<QString> keys) const {
+  QStringList values;
+  values.reserve(qsizetype(keys.size()));
+  const CSimpleIniA::TKeyVal* section = fIni->GetSection(SectionName(movieName).constData());
+  for (const QString& key : keys) {
+    const QByteArray name = key.toLatin1();
+    const char* value = nullptr;
+    if (section) {
+      const auto found = section->find(CSimpleIniA::Entry(name.constData()));
+      if (found != section->end()) value = found->second;
+    }
+    values << (value ? QString::fromUtf8(value) : QString());
+  }
+  return values;
+}
+
 void TMovieListDocument::WriteString(const QString& movieName, const QString& key, const QString& value) {
   TChange change{SectionName(movieName).toStdString(), key.toLatin1().toStdString(), value.toUtf8().toStdString()};
   fIni->SetValue(change.Section.c_str(), change.Key.c_str(), change.Value.c_str());
@@ -277,21 +293,18 @@ void TMovieData::SetFileStamp(const platform::DirEntry* entry) {
   FileSize = 0;
   if (!entry) return;
   // The file system's date-stamp form: whole seconds, rounded down to even.
-  QDateTime stamp = entry->Time;
-  stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second() & ~1));
-  CreationDate = DateTimeToDayNumber(stamp);
+  const platform::LocalClock stamp = entry->LocalModified();
+  CreationDate = DayNumberOf(stamp.Date, QTime(stamp.Time.hour(), stamp.Time.minute(), stamp.Time.second() & ~1));
   FileSize = entry->Size;
 }
 
 void TMovieData::ReadStoredRecord() {
-  TMovieListDocument& doc = MovieList();
-  const QString section = Section();
+  const QStringList values = MovieList().ReadStrings(Section(), {kViewCount, kViewDate, kViewPosition});
   bool ok = false;
-  ViewCount = doc.ReadString(section, kViewCount).trimmed().toInt(&ok);
+  ViewCount = values[0].trimmed().toInt(&ok);
   if (!ok) ViewCount = 0;
-  const QString dateText = doc.ReadString(section, kViewDate);
-  ViewDate = dateText.isEmpty() ? 0 : TextToFloat(dateText, 0);
-  ViewPosition = doc.ReadString(section, kViewPosition).trimmed().toLongLong(&ok);
+  ViewDate = values[1].isEmpty() ? 0 : TextToFloat(values[1], 0);
+  ViewPosition = values[2].trimmed().toLongLong(&ok);
   if (!ok) ViewPosition = 0;
 }
 

@@ -2,10 +2,12 @@
 // The launcher's persistent data: the user's parameters (settings store) and
 // the per-movie records (MovieList.ini beside the program).
 #include <QString>
+#include <QStringList>
 
 #include <SimpleIni.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +48,9 @@ class TMovieListDocument {
 
   const QString& FileName() const { return fFileName; }
   QString ReadString(const QString& movieName, const QString& key, const QString& def = QString()) const;
+  // The values of `keys` in the record of `movieName`, empty where missing;
+  // one search for the record, however many keys.
+  QStringList ReadStrings(const QString& movieName, std::initializer_list<QString> keys) const;
   void WriteString(const QString& movieName, const QString& key, const QString& value);
   bool SectionExists(const QString& movieName) const;
   // Replaces the file atomically, under the file's lock. A failure keeps

@@ -27,7 +27,11 @@ QString LongTimeFormat(const QLocale& locale) {
 
 TDateTime DateTimeToDayNumber(const QDateTime& dateTime) {
   const QDateTime local = dateTime.toLocalTime();
-  return static_cast<double>(kDayZero.daysTo(local.date())) + local.time().msecsSinceStartOfDay() / kMsecsPerDay;
+  return DayNumberOf(local.date(), local.time());
+}
+
+TDateTime DayNumberOf(const QDate& date, const QTime& time) {
+  return static_cast<double>(kDayZero.daysTo(date)) + time.msecsSinceStartOfDay() / kMsecsPerDay;
 }
 
 QDateTime DayNumberToDateTime(TDateTime value) {

@@ -7,6 +7,8 @@
 using TDateTime = double;
 
 TDateTime DateTimeToDayNumber(const QDateTime& dateTime);
+// The day number of a local date and time (no zone work: cheap).
+TDateTime DayNumberOf(const QDate& date, const QTime& time);
 // Local date-time of a day number.
 QDateTime DayNumberToDateTime(TDateTime value);
 // The current local date-time as a day number.

@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <charconv>
 #include <set>
 
 #include "platform/desktop_open.h"
@@ -105,7 +106,39 @@ void ForEachFileTree(const QString& mask, int depth, const TFileCallback& callba
 int MinOf(int a, int b) { return a < b ? a : b; }
 int MaxOf(int a, int b) { return a > b ? a : b; }
 
+namespace {
+
+// "-" at most, digits, then a mark and digits at most: the form the records
+// are written in, read without the locale (each locale look-up asks the
+// system, which costs more than the rest of a record).
+bool IsPlainDecimal(const QString& text, qsizetype& mark) {
+  mark = -1;
+  qsizetype i = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+  const qsizetype firstDigit = i;
+  for (; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (c >= u'0' && c <= u'9') continue;
+    if ((c == u'.' || c == u',') && mark < 0 && i > firstDigit) {
+      mark = i;
+      continue;
+    }
+    return false;
+  }
+  const qsizetype lastDigit = text.size() - 1;
+  return lastDigit >= firstDigit && mark != lastDigit;
+}
+
+}  // namespace
+
 double TextToFloat(const QString& text, double def) {
+  qsizetype mark = -1;
+  if (IsPlainDecimal(text, mark)) {
+    QByteArray ascii = text.toLatin1();
+    if (mark >= 0) ascii[mark] = '.';
+    double value = 0;
+    const auto [end, error] = std::from_chars(ascii.constData(), ascii.constData() + ascii.size(), value);
+    return error == std::errc() && end == ascii.constData() + ascii.size() ? value : def;
+  }
   QLocale locale;
   locale.setNumberOptions(QLocale::RejectGroupSeparator);
   const QString separator = locale.decimalPoint();

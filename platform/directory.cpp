@@ -5,31 +5,48 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
+
 #include <QFile>
 
 namespace platform {
 
 namespace {
 
-QDateTime LocalTime(const struct stat& st) {
-  return QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec, Qt::LocalTime)
-      .addMSecs(st.st_mtim.tv_nsec / 1000000);
-}
-
 DirEntry EntryFromStat(const QString& name, const struct stat& st) {
   DirEntry e;
   e.Name = name;
   e.Directory = S_ISDIR(st.st_mode);
   e.Size = e.Directory ? 0 : static_cast<qint64>(st.st_size);
-  e.Time = LocalTime(st);
+  e.ModifiedSecs = static_cast<qint64>(st.st_mtim.tv_sec);
+  e.ModifiedNsecs = static_cast<qint32>(st.st_mtim.tv_nsec);
   e.Hidden = name.startsWith(QLatin1Char('.'));
   return e;
 }
 
+// The C library reads the time zone once and then only when asked to: ask
+// once per listing, so a zone changed while the program runs is followed
+// from the next listing on without a check per entry.
+void FollowTimeZone() { ::tzset(); }
+
 }  // namespace
+
+QDateTime DirEntry::Time() const {
+  return QDateTime::fromSecsSinceEpoch(ModifiedSecs, Qt::LocalTime).addMSecs(ModifiedNsecs / 1000000);
+}
+
+LocalClock DirEntry::LocalModified() const {
+  const std::time_t secs = static_cast<std::time_t>(ModifiedSecs);
+  std::tm local{};
+  if (!::localtime_r(&secs, &local)) return {};
+  // A leap second reads as the last second of its minute.
+  return {QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday),
+          QTime(local.tm_hour, local.tm_min, qMin(local.tm_sec, 59))};
+}
 
 QList<DirEntry> ListDirectory(const QString& dir) {
   QList<DirEntry> result;
+  FollowTimeZone();
   const QByteArray encodedDir = QFile::encodeName(dir);
   DIR* d = ::opendir(encodedDir.constData());
   if (!d) return result;
@@ -55,6 +72,7 @@ std::optional<DirIdentity> DirectoryIdentity(const QString& path) {
 }
 
 std::optional<DirEntry> StatEntry(const QString& path) {
+  FollowTimeZone();
   struct stat st;
   if (::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
   QString name = path;

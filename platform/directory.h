@@ -9,13 +9,28 @@
 
 namespace platform {
 
+// A wall-clock date and time in the system's time zone, to the second.
+struct LocalClock {
+  QDate Date;
+  QTime Time;
+};
+
 // One directory entry as the enumeration returns it.
 struct DirEntry {
-  QString Name;       // name without directory
-  qint64 Size = 0;    // bytes (0 for directories)
-  QDateTime Time;     // last modification, local time
+  QString Name;     // name without directory
+  qint64 Size = 0;  // bytes (0 for directories)
+  // Last modification as the file system keeps it: seconds since the epoch
+  // and the nanoseconds within that second.
+  qint64 ModifiedSecs = 0;
+  qint32 ModifiedNsecs = 0;
   bool Directory = false;
   bool Hidden = false;  // name begins with "."
+
+  // Last modification in local time, to the millisecond. Made on demand:
+  // QDateTime's local-time conversion costs more than listing the entry.
+  QDateTime Time() const;
+  // The same local date and time to the second, converted cheaply.
+  LocalClock LocalModified() const;
 };
 
 // Entries of `dir` in the order the file system returns them, "." and ".."

@@ -1,5 +1,8 @@
 #include "platform/single_instance.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
@@ -10,7 +13,6 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -45,7 +47,12 @@ TSingleInstance::~TSingleInstance() {
   // The server goes first: its socket file is removed while we still hold
   // the lock, so nobody mistakes it for a live one.
   fServer.reset();
-  if (fLock) fLock->unlock();
+  if (fLockFd >= 0) {
+    // Removed while still held: a later start that opened it meanwhile sees
+    // that its lock is on a removed file.
+    ::unlink(QFile::encodeName(LockPath()).constData());
+    ::close(fLockFd);
+  }
 }
 
 QString TSingleInstance::LockPath() const { return QDir(fDirectory).filePath(fName + QStringLiteral(".lock")); }
@@ -64,22 +71,38 @@ QString TSingleInstance::DefaultDirectory() {
 }
 
 TInstanceClaim TSingleInstance::Claim() {
-  if (fLock && fLock->isLocked()) return TInstanceClaim::First;
+  if (fLockFd >= 0) return TInstanceClaim::First;
   QDir().mkpath(fDirectory);
-  fLock = std::make_unique<QLockFile>(LockPath());
-  // Only a dead holder makes a lock stale, never its age: a copy may play
-  // for hours.
-  fLock->setStaleLockTime(0);
-  if (fLock->tryLock(0)) return TInstanceClaim::First;
-  const QLockFile::LockError error = fLock->error();
-  fLock.reset();
-  if (error != QLockFile::LockFailedError) return TInstanceClaim::NoLock;
-  AskRunningInstanceToRaise(SocketPath(), 1000);
-  return TInstanceClaim::Running;
+  // A lock the system holds for the process: it ends with the process,
+  // however that ends, so a lock is never stale while its holder runs (a
+  // copy may play for hours) and never outlives it. Nothing is written, so
+  // nothing waits for the disk at start-up.
+  const QByteArray path = QFile::encodeName(LockPath());
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return TInstanceClaim::NoLock;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
+      ::close(fd);
+      if (error != EWOULDBLOCK) return TInstanceClaim::NoLock;
+      AskRunningInstanceToRaise(SocketPath(), 1000);
+      return TInstanceClaim::Running;
+    }
+    // A holder ending removes its file: a lock taken on a file removed
+    // meanwhile guards nothing, take the one there now.
+    struct stat held, named;
+    if (::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
+      fLockFd = fd;
+      return TInstanceClaim::First;
+    }
+    ::close(fd);
+  }
+  return TInstanceClaim::NoLock;
 }
 
 bool TSingleInstance::Listen(std::function<void()> onRaise) {
-  if (!fLock || !fLock->isLocked()) return false;
+  if (fLockFd < 0) return false;
   fOnRaise = std::move(onRaise);
   if (fServer) return true;
   auto server = std::make_unique<QLocalServer>();

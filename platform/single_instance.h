@@ -9,7 +9,6 @@
 #include <memory>
 
 class QLocalServer;
-class QLockFile;
 
 namespace platform {
 
@@ -48,7 +47,7 @@ class TSingleInstance {
  private:
   QString fName;
   QString fDirectory;
-  std::unique_ptr<QLockFile> fLock;
+  int fLockFd = -1;  // holds the lock while open
   std::unique_ptr<QLocalServer> fServer;
   std::function<void()> fOnRaise;
 };

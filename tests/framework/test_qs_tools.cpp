@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QLocale>
 
+#include <ctime>
+
+#include "framework/qs_datetime.h"
 #include "framework/qs_tools.h"
 #include "tests/support/test_env.h"
 
@@ -48,6 +51,11 @@ TEST(QsTools, TextToFloatAcceptsEitherDecimalMarkInAnyLocale) {
     EXPECT_DOUBLE_EQ(TextToFloat("", -1), -1);
     EXPECT_DOUBLE_EQ(TextToFloat("abc", -1), -1);
     EXPECT_DOUBLE_EQ(TextToFloat("1 000", -1), -1);  // no digit grouping
+    EXPECT_DOUBLE_EQ(TextToFloat("45123.5123456789", -1), 45123.5123456789);
+    EXPECT_DOUBLE_EQ(TextToFloat("-0,25", -1), -0.25);
+    EXPECT_DOUBLE_EQ(TextToFloat("7", -1), 7);
+    for (const char* bad : {"-", "1,2,3", "1.2.3", "--1", "1-", "1.-2", "0x10"})
+      EXPECT_DOUBLE_EQ(TextToFloat(bad, -1), -1) << bad;
   }
 }
 
@@ -101,6 +109,56 @@ TEST(QsTools, ForEachFileReportsVisiblePlainFilesMatchingWithoutCase) {
   QStringList all;
   ForEachFile(dir + "/*.*", [&](const QString&, const TSearchRec& e) { all << e.Name; });
   EXPECT_EQ(all.size(), 7);  // "*.*" also matches names without a dot
+}
+
+TEST(QsTools, EntryDatesAreTheLocalWallClockAcrossDaylightSavingAndZoneChanges) {
+  // Restores the zone for the tests that follow.
+  struct ZoneGuard {
+    QByteArray saved = qgetenv("TZ");
+    bool had = qEnvironmentVariableIsSet("TZ");
+    ~ZoneGuard() {
+      if (had)
+        qputenv("TZ", saved);
+      else
+        qunsetenv("TZ");
+      tzset();
+    }
+  } guard;
+  const QString dir = testenv::NewTempDir();
+  // Around both changes of 2024 in Paris (the autumn hour happens twice),
+  // an odd second with milliseconds, and before 1970.
+  const QList<QDateTime> stamps = {
+      QDateTime(QDate(2024, 3, 31), QTime(0, 59, 59), Qt::UTC),
+      QDateTime(QDate(2024, 3, 31), QTime(1, 0, 1), Qt::UTC),
+      QDateTime(QDate(2024, 10, 27), QTime(0, 30, 0), Qt::UTC),
+      QDateTime(QDate(2024, 10, 27), QTime(1, 30, 0), Qt::UTC),
+      QDateTime(QDate(2023, 12, 31), QTime(23, 59, 59, 999), Qt::UTC),
+      QDateTime(QDate(1965, 7, 1), QTime(12, 0, 0), Qt::UTC),
+  };
+  for (int i = 0; i < stamps.size(); ++i) {
+    QFile file(dir + QStringLiteral("/m%1.avi").arg(i));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.setFileTime(stamps[i], QFileDevice::FileModificationTime));
+  }
+  for (const char* zone : {"Europe/Paris", "Asia/Kolkata", "America/St_Johns"}) {
+    SCOPED_TRACE(zone);
+    qputenv("TZ", QByteArray(":") + zone);
+    int seen = 0;
+    ForEachFile(dir + "/*.avi", [&](const QString& path, const TSearchRec& entry) {
+      SCOPED_TRACE(qPrintable(path));
+      // The cheap conversion first: Qt's would make the C library read the
+      // new zone for it.
+      const platform::LocalClock clock = entry.LocalModified();
+      const QDateTime expected = stamps[entry.Name.mid(1, 1).toInt()].toLocalTime();
+      EXPECT_EQ(entry.Time(), expected);
+      EXPECT_EQ(clock.Date, expected.date());
+      EXPECT_EQ(clock.Time, QTime(expected.time().hour(), expected.time().minute(), expected.time().second()));
+      const QDateTime whole = expected.addMSecs(-expected.time().msec());
+      EXPECT_EQ(DayNumberOf(clock.Date, clock.Time), DateTimeToDayNumber(whole));
+      ++seen;
+    });
+    EXPECT_EQ(seen, stamps.size());
+  }
 }
 
 TEST(QsTools, ForEachFileTakesRelativeMasksFromTheCurrentDirectory) {
