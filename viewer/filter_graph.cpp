@@ -232,6 +232,7 @@ void TFilterGraph::Deactivate() {
   // Streaming threads end here, so no bus message is posted after the
   // handler goes.
   gst_element_set_state(GST_ELEMENT(fGraph), GST_STATE_NULL);
+  ShutDownLockedFilters(fGraph);
   gst_bus_set_sync_handler(fBus, nullptr, nullptr, nullptr);
   gst_object_unref(fBus);
   fBus = nullptr;

@@ -270,6 +270,14 @@ void ParkUnlinkedRenderers(GstPipeline* graph) {
   }
 }
 
+void ShutDownLockedFilters(GstPipeline* graph) {
+  // A filter dropped with its graph while still running keeps its pads and
+  // everything they hold: the graph going to NULL does not reach it.
+  TFilterList filters(graph);
+  for (int i = 0; i < filters.Count(); ++i)
+    if (gst_element_is_locked_state(filters.Items(i))) gst_element_set_state(filters.Items(i), GST_STATE_NULL);
+}
+
 GstPad* ConnectedTo(GstPad* pin) { return pin ? gst_pad_get_peer(pin) : nullptr; }
 
 HRESULT DisconnectPin(GstPad* pin) {

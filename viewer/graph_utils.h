@@ -140,6 +140,9 @@ bool IsParked(GstElement* filter);
 // Parks every renderer of the graph whose inputs are all unlinked, however
 // that happened (a decoder that took its output away unlinks silently).
 void ParkUnlinkedRenderers(GstPipeline* graph);
+// Takes every filter the graph's own state changes pass by (parked
+// renderers, locked filters) to NULL, once the graph itself is there.
+void ShutDownLockedFilters(GstPipeline* graph);
 
 // The per-process table of graphs registered for inspection.
 namespace RunningObjectTable {

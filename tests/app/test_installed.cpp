@@ -96,7 +96,9 @@ class Installed : public ::testing::Test {
     env.insert(QStringLiteral("CINVO_AUDIO_SINK"), QStringLiteral("fakesink sync=true"));
     env.remove(QStringLiteral("CINVO_MOVIELIST"));
     env.remove(QStringLiteral("CINVO_LANGUAGES"));
-    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    // Never the desktop's own bus, and no address at all would have the
+    // toolkit try to start a session bus of its own: one that leads nowhere.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + home_ + QStringLiteral("/no-bus"));
     return env;
   }
 

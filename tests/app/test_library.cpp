@@ -624,6 +624,9 @@ TEST_F(LibraryTest, TheProgramListsTheLibraryAndStartsTheFirstMovieOnEnter) {
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   env.insert(QStringLiteral("CINVO_REGISTRY"), hive);
   env.insert(QStringLiteral("CINVO_MOVIELIST"), base_ + "/MovieList.ini");
+  // A bus that is not there: without any, the toolkit would try to start a
+  // session bus of its own.
+  env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), "unix:path=" + base_ + "/no-bus");
   cinvo.setProcessEnvironment(env);
   cinvo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   cinvo.start(QStringLiteral(CINVO_PROGRAM), QStringList());

@@ -39,6 +39,13 @@ PrivateSessionBus::PrivateSessionBus() {
 }
 
 PrivateSessionBus::~PrivateSessionBus() {
+  // The connection's thread watches the registered service object: it lets
+  // go of it before the object goes, not while the object is destroyed.
+  {
+    QDBusConnection bus(QStringLiteral("fake-service"));
+    bus.unregisterObject(QStringLiteral("/org/freedesktop/ScreenSaver"));
+    bus.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+  }
   QDBusConnection::disconnectFromBus(QStringLiteral("fake-service"));
   fThread.quit();
   fThread.wait();

@@ -431,6 +431,37 @@ TEST_F(FilterGraph, TwoAudioStreamsGetTwoRenderersAndOneCanBeCutOff) {
   EXPECT_TRUE(testenv::RecordedErrors().isEmpty()) << testenv::RecordedErrors().join('\n').toStdString();
 }
 
+TEST_F(FilterGraph, ACutRendererIsReleasedWithTheGraph) {
+  // Pads of the cut renderer, watched without holding them: a renderer that
+  // is still running when the graph goes keeps its pads for ever.
+  GstPad* outer = nullptr;
+  GstPad* inner = nullptr;
+  {
+    TFilterGraph graph;
+    graph.SetActive(true);
+    ASSERT_EQ(graph.RenderMediaFile(Movie(TMovieKind::TwoAudio)), S_OK);
+    {
+      TFilterList filters(graph.Graph());
+      const std::vector<GstElement*> renderers = AudioRenderersOf(filters);
+      ASSERT_EQ(renderers.size(), 2u);
+      outer = gst_element_get_static_pad(renderers[0], "sink");
+      GstElement* volume = gst_bin_get_by_name(GST_BIN(renderers[0]), "volume");
+      ASSERT_NE(volume, nullptr);
+      inner = gst_element_get_static_pad(volume, "sink");
+      gst_object_unref(volume);
+      g_object_add_weak_pointer(G_OBJECT(outer), reinterpret_cast<gpointer*>(&outer));
+      g_object_add_weak_pointer(G_OBJECT(inner), reinterpret_cast<gpointer*>(&inner));
+      gst_object_unref(outer);
+      gst_object_unref(inner);
+      EXPECT_EQ(DisconnectPin(outer), S_OK);
+      EXPECT_TRUE(IsParked(renderers[0]));
+    }
+    EXPECT_TRUE(graph.Play());
+  }
+  EXPECT_EQ(outer, nullptr);
+  EXPECT_EQ(inner, nullptr);
+}
+
 TEST_F(FilterGraph, AnAudioOnlyFileDoesNotWaitForTheIdleVideoWindow) {
   TFakeVideoWindow window;  // outlives the graph, as a member must
   TFilterGraph graph;
