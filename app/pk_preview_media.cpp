@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int64_t kUnitsPerMicrosecond = 10;  // media time: 100 ns
 constexpr int kRunning = 3;                   // GraphState: playing
 
 }  // namespace
@@ -47,23 +46,15 @@ void TPreviewMediaPlayer::MediaRaise() {
 }
 
 int64_t TPreviewMediaPlayer::MediaPositionUs() const {
-  int64_t current = 0;
-  IMediaSeeking* seeking = fWindow.FilterGraph->MediaSeeking();
-  if (!seeking || Failed(seeking->GetCurrentPosition(&current))) return -1;
-  return current / kUnitsPerMicrosecond;
+  return CurrentPositionUs(fWindow.FilterGraph->MediaSeeking());
 }
 
-int64_t TPreviewMediaPlayer::MediaDurationUs() const {
-  int64_t duration = 0;
-  IMediaSeeking* seeking = fWindow.FilterGraph->MediaSeeking();
-  if (!seeking || Failed(seeking->GetDuration(&duration))) return -1;
-  return duration / kUnitsPerMicrosecond;
-}
+int64_t TPreviewMediaPlayer::MediaDurationUs() const { return DurationUs(fWindow.FilterGraph->MediaSeeking()); }
 
 void TPreviewMediaPlayer::MediaSetPositionUs(int64_t position) {
   IMediaSeeking* seeking = fWindow.FilterGraph->MediaSeeking();
   if (!seeking) return;
-  int64_t target = position * kUnitsPerMicrosecond;
+  int64_t target = position * kMediaUnitsPerMicrosecond;
   seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
   platform::MediaPlayerChanged(this, true);
 }

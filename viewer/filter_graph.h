@@ -137,6 +137,20 @@ class IMediaSeeking {
   TFilterGraph* fGraph;
 };
 
+// The desktop's media controls count in microseconds.
+constexpr int64_t kMediaUnitsPerMicrosecond = 10;
+// The current position and the duration in microseconds; -1 when unknown.
+inline int64_t CurrentPositionUs(IMediaSeeking* seeking) {
+  int64_t current = 0;
+  if (!seeking || seeking->GetCurrentPosition(&current) < 0) return -1;
+  return current / kMediaUnitsPerMicrosecond;
+}
+inline int64_t DurationUs(IMediaSeeking* seeking) {
+  int64_t duration = 0;
+  if (!seeking || seeking->GetDuration(&duration) < 0) return -1;
+  return duration / kMediaUnitsPerMicrosecond;
+}
+
 class TFilterGraph : public QObject {
   Q_OBJECT
  public:

@@ -7,12 +7,6 @@
 #include "viewer/graph_utils.h"
 #include "viewer/pk_fViewer.h"
 
-namespace {
-
-constexpr int64_t kUnitsPerMicrosecond = 10;  // media time: 100 ns
-
-}  // namespace
-
 bool TFrmViewer::MediaPlaying() const { return !fPaused; }
 void TFrmViewer::MediaPlay() { _sbStartClick(); }
 void TFrmViewer::MediaPause() { _sbPauseClick(); }
@@ -26,21 +20,13 @@ void TFrmViewer::MediaRaise() {
   activateWindow();
 }
 
-int64_t TFrmViewer::MediaPositionUs() const {
-  int64_t current = 0;
-  if (!fMediaSeeking || Failed(fMediaSeeking->GetCurrentPosition(&current))) return -1;
-  return current / kUnitsPerMicrosecond;
-}
+int64_t TFrmViewer::MediaPositionUs() const { return CurrentPositionUs(fMediaSeeking); }
 
-int64_t TFrmViewer::MediaDurationUs() const {
-  int64_t duration = 0;
-  if (!fMediaSeeking || Failed(fMediaSeeking->GetDuration(&duration))) return -1;
-  return duration / kUnitsPerMicrosecond;
-}
+int64_t TFrmViewer::MediaDurationUs() const { return DurationUs(fMediaSeeking); }
 
 void TFrmViewer::MediaSetPositionUs(int64_t position) {
   if (!fOpened || !fMediaSeeking) return;
-  SetCurrentPosition(position * kUnitsPerMicrosecond);
+  SetCurrentPosition(position * kMediaUnitsPerMicrosecond);
   if (fPaused) PostWindowMessage(this, WM_SHOWPOSITION);
 }
 
