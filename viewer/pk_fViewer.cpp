@@ -507,6 +507,9 @@ void TFrmViewer::SetCurrentPosition(int64_t target) {
   if (!fMediaSeeking) return;
   fMediaSeeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
   platform::MediaPlayerChanged(this, true);
+  // Thumb and label follow the jump now: while paused no timer would move
+  // them.
+  DSTrackBar->TimerTick();
 }
 
 void TFrmViewer::TogglePlay() { DSVideoWindowClick(); }
@@ -520,7 +523,6 @@ void TFrmViewer::MoveBy(int seconds) {
   // As with "Go to": nothing happens for a point in the last hundredth.
   if (target >= stop - stop / 100) return;
   SetCurrentPosition(target);
-  if (fPaused) PostWindowMessage(this, WM_SHOWPOSITION);
 }
 
 // ----------------------------------------------------------------- commands

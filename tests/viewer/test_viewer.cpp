@@ -315,6 +315,39 @@ TEST_F(ViewerTest, GoToReadsItsAnswerAndTheKeysMoveAndPause) {
   EXPECT_NEAR(double(handed[0].second), reached, 1.0);
 }
 
+TEST_F(ViewerTest, WhilePausedThePositionShownIsWhereThePictureIs) {
+  const QString file = MovieFile(TMovieKind::LongVideoOnly);
+  ASSERT_FALSE(file.isEmpty());
+  TFrmViewer viewer;
+  OpenAndSettle(viewer, file, nullptr);
+  TDSTrackBar* bar = viewer.DSTrackBar;
+  // One step a second once the bar has heard the duration.
+  ASSERT_TRUE(WaitFor([&] { return bar->maximum() == 6000; }));
+  viewer.cmPause->trigger();
+  viewer.cmToolbar->trigger();
+  ASSERT_TRUE(viewer.ToolbarVisible());
+
+  SetInputQuery([](const QString&, const QString&, QString& value) {
+    value = QStringLiteral("29");
+    return true;
+  });
+  viewer.cmGoTo->trigger();
+  EXPECT_NEAR(Seconds(viewer), 29 * 60, 0.5);
+  EXPECT_TRUE(WaitFor([&] { return viewer._lbPosition->Caption() == QStringLiteral("29:00"); }));
+  EXPECT_EQ(bar->value(), 29 * 60);
+
+  // The thumb dragged to the middle (the window runs meanwhile) and let go.
+  const QPoint grip(bar->width() / 2, bar->height() / 2);
+  QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+  bar->setValue(3000);
+  testenv::DrainEvents();
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, grip);
+  EXPECT_NEAR(Seconds(viewer), 3000, 0.5);
+  EXPECT_TRUE(WaitFor([&] { return viewer._lbPosition->Caption() == QStringLiteral("50:00"); }));
+  EXPECT_EQ(viewer._lbStatus->Caption(), QStringLiteral("PAUSE"));
+  viewer.close();
+}
+
 TEST_F(ViewerTest, DisplaySizesPlaceThePictureAndCropWideMoviesToSixteenByNine) {
   const QString standard = videotest::PlainMovie(QStringLiteral("standard"), 640, 480, QStringLiteral("pattern=smpte"));
   const QString wide = videotest::PlainMovie(QStringLiteral("wide"), 640, 272, QStringLiteral("pattern=smpte"));
