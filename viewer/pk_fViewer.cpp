@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QShortcut>
 
+#include <algorithm>
 #include <exception>
 
 #include "app/pk_fparam.h"
@@ -298,6 +299,7 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
     setWindowTitle(fMovieTitle);
 
     fRendered = false;
+    fSwitchingStream = false;
     FilterGraph->SetActive(true);
     FilterGraph->EmptyGraph();
     FilterGraph->RenderMediaFile(fileName);
@@ -415,6 +417,7 @@ void TFrmViewer::ReloadMovie() {
   int64_t current = 0, stop = 0;
   if (fRendered && fMediaSeeking && Succeeded(fMediaSeeking->GetPositions(&current, &stop)))
     fCurrentMovie->ViewPosition = current / kUnitsPerSecond;
+  fSwitchingStream = true;
   FilterGraph->Stop();
   FilterGraph->EmptyGraph();
   fRendered = false;
@@ -661,9 +664,15 @@ void TFrmViewer::OnResume() {
   if (!fShowing || !fMediaSeeking) return;
   int64_t stop = 0;
   if (Failed(fMediaSeeking->GetStopPosition(&stop))) return;
-  const int64_t target = (fCurrentMovie->ViewPosition - ResumeLeadSeconds) * kUnitsPerSecond;
-  const int64_t limit = stop - stop / 10;
-  if (target < limit) SetCurrentPosition(target);
+  const int64_t lead = ResumeLeadSeconds * kUnitsPerSecond;
+  const int64_t reached = fCurrentMovie->ViewPosition * kUnitsPerSecond;
+  const int64_t lastTenth = stop - stop / 10;
+  // A record that stopped in the last tenth, or in the last lead (all a
+  // short movie watched to its end has), was seen to the end: the movie
+  // starts again. A stream switch goes back one lead unless that lands in
+  // the last tenth.
+  const bool fromStart = fSwitchingStream ? reached - lead >= lastTenth : reached >= std::min(lastTenth, stop - lead);
+  SetCurrentPosition(fromStart ? 0 : reached - lead);
 }
 
 void TFrmViewer::OnRestart() {

@@ -205,6 +205,9 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   bool fPanelBand = false;
   // The graph holds the movie (a failed rebuild leaves it empty).
   bool fRendered = false;
+  // The graph was rebuilt for another sound stream: the resume continues
+  // where the movie was, not where a record left it.
+  bool fSwitchingStream = false;
   IMediaSeeking* fMediaSeeking = nullptr;
   QMetaObject::Connection fScreenFollow;
 };

@@ -232,6 +232,34 @@ TEST_F(ViewerTest, ResumesBeforeTheStoredPointAndStoresTheSecondReachedOnClose) 
   EXPECT_LT(handed[1].second, 10);
 }
 
+TEST_F(ViewerTest, AMovieSeenToItsEndStartsAgainWhateverItsLength) {
+  const QString shortMovie = MovieFile(TMovieKind::TwoAudioLong);  // 40 s
+  const QString longMovie = MovieFile(TMovieKind::LongVideoOnly);  // 6000 s
+  ASSERT_FALSE(shortMovie.isEmpty());
+  ASSERT_FALSE(longMovie.isEmpty());
+  TFrmViewer viewer;
+  struct Case {
+    QString file;
+    int64_t stored;
+    double resumesAt;  // 0: from the beginning
+  };
+  // The last 15 s of a short movie and the last tenth of a long one mean
+  // seen to the end; a point before that resumes 15 s earlier.
+  const Case cases[] = {
+      {shortMovie, 40, 0}, {shortMovie, 39, 0}, {shortMovie, 25, 0},      {shortMovie, 24, 9},
+      {longMovie, 5400, 0}, {longMovie, 5399, 5384}, {longMovie, 7000, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(QStringLiteral("%1 s stored of %2").arg(c.stored).arg(QFileInfo(c.file).fileName()).toStdString());
+    TMovieData record(c.file, true);
+    record.ViewPosition = c.stored;
+    OpenAndSettle(viewer, c.file, &record);
+    EXPECT_TRUE(WaitFor([&] { return Seconds(viewer) >= c.resumesAt + 0.2; }));
+    EXPECT_LT(Seconds(viewer), c.resumesAt + 3);
+    viewer.close();
+  }
+}
+
 TEST_F(ViewerTest, GoToReadsItsAnswerAndTheKeysMoveAndPause) {
   EXPECT_EQ(TFrmViewer::GoToSeconds(QStringLiteral("12")), 720);
   EXPECT_EQ(TFrmViewer::GoToSeconds(QStringLiteral("1:30")), 90);
