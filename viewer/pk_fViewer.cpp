@@ -221,6 +221,7 @@ void TFrmViewer::BuildMenu() {
   cmAudio->setVisible(false);
   connect(_cmAudio1, &QAction::triggered, this, [this] { _cmAudio1Click(); });
   connect(_cmAudio2, &QAction::triggered, this, [this] { _cmAudio2Click(); });
+  fAudioItems = {_cmAudio1, _cmAudio2};
   _N2 = Separator(this, "_N2");
 
   cmGoTo = MenuItem(this, "cmGoTo", QStringLiteral("Go to"));
@@ -346,6 +347,7 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
 
   fAudioRendererCount = CountAudioRenderers();
   if (fAudioRendererCount > 1) {
+    ListAudioStreams();
     cmAudio->setVisible(true);
     SelectAudioStream(1);
   } else {
@@ -393,9 +395,32 @@ int TFrmViewer::CountAudioRenderers() {
   return count;
 }
 
+void TFrmViewer::ListAudioStreams() {
+  QStringList tags;
+  TFilterList filters(FilterGraph->Graph());
+  for (int i = 0; i < filters.Count(); ++i)
+    if (IsAudioRenderer(filters.Items(i))) tags << StreamTags(filters.Items(i));
+  while (fAudioItems.size() < size_t(tags.size())) {
+    const int n = int(fAudioItems.size()) + 1;
+    auto* item = new QAction(this);
+    item->setObjectName(QStringLiteral("_cmAudio%1").arg(n));
+    item->setCheckable(true);
+    connect(item, &QAction::triggered, this, [this, n] { AudioStreamClick(n); });
+    cmAudio->menu()->addAction(item);
+    fAudioItems.push_back(item);
+  }
+  for (size_t i = 0; i < fAudioItems.size(); ++i) {
+    QString caption = QStringLiteral("Audio %1").arg(i + 1);
+    QString tag = i < size_t(tags.size()) ? tags[int(i)] : QString();
+    // A title's "&" is text, not a menu key.
+    if (!tag.isEmpty()) caption += QStringLiteral(" (%1)").arg(tag.replace(QLatin1Char('&'), QStringLiteral("&&")));
+    fAudioItems[i]->setText(caption);
+    fAudioItems[i]->setVisible(i < size_t(tags.size()));
+  }
+}
+
 void TFrmViewer::SelectAudioStream(int n) {
-  _cmAudio1->setChecked(n == 1);
-  _cmAudio2->setChecked(n == 2);
+  for (size_t i = 0; i < fAudioItems.size(); ++i) fAudioItems[i]->setChecked(int(i) + 1 == n);
   TFilterList filters(FilterGraph->Graph());
   int number = 0;
   for (int i = 0; i < filters.Count(); ++i) {
@@ -582,15 +607,12 @@ void TFrmViewer::cmDisplaySize_16_9Click() {
   fViewMode = 2;
 }
 
-void TFrmViewer::_cmAudio1Click() {
-  ReloadMovie();
-  SelectAudioStream(1);
-  PlayMovie();
-}
+void TFrmViewer::_cmAudio1Click() { AudioStreamClick(1); }
+void TFrmViewer::_cmAudio2Click() { AudioStreamClick(2); }
 
-void TFrmViewer::_cmAudio2Click() {
+void TFrmViewer::AudioStreamClick(int n) {
   ReloadMovie();
-  SelectAudioStream(2);
+  SelectAudioStream(n);
   PlayMovie();
 }
 

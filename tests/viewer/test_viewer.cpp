@@ -489,6 +489,53 @@ TEST_F(ViewerTest, TheSecondAudioStreamIsHeardFifteenSecondsBeforeThePointReache
   viewer.close();
 }
 
+TEST_F(ViewerTest, EverySoundStreamHasAnEntryNamedWithItsLanguageOrTitle) {
+  const QString file = MovieFile(TMovieKind::FourLanguages);
+  ASSERT_FALSE(file.isEmpty());
+  TFrmViewer viewer;
+  OpenAndSettle(viewer, file, nullptr);
+  EXPECT_EQ(viewer.AudioRendererCount(), 4);
+  EXPECT_TRUE(viewer.cmAudio->isVisible());
+  // The visible entries, the checked one marked.
+  auto shown = [&] {
+    QStringList entries;
+    for (QAction* entry : viewer.cmAudio->menu()->actions())
+      if (entry->isVisible()) entries << entry->text() + (entry->isChecked() ? QStringLiteral(" *") : QString());
+    return entries.join(QStringLiteral(" | ")).toStdString();
+  };
+  EXPECT_EQ(shown(), "Audio 1 (eng) * | Audio 2 (fra) | Audio 3 (deu) | Audio 4 (Director && Crew)");
+  {
+    ToneProbe probe(viewer.FilterGraph);
+    ASSERT_EQ(probe.Count(), 4);
+    ASSERT_TRUE(WaitFor([&] { return probe.SecondsHeard(0) >= 0.5; }));
+    EXPECT_NEAR(probe.Frequency(0), testmovies::kFourLanguagesTones[0], 30);
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(probe.SecondsHeard(i), 0) << i;
+  }
+
+  // The third stream alone is heard after its entry is picked.
+  SeekTo(viewer, 20 * kSecond);
+  ASSERT_TRUE(WaitFor([&] { return Seconds(viewer) >= 20.3; }));
+  ClockWatch watch;
+  viewer.FilterGraph->AddListener(&watch);
+  ASSERT_EQ(viewer.cmAudio->menu()->actions().size(), 4);
+  viewer.cmAudio->menu()->actions()[2]->trigger();
+  EXPECT_EQ(shown(), "Audio 1 (eng) | Audio 2 (fra) | Audio 3 (deu) * | Audio 4 (Director && Crew)");
+  ToneProbe probe(viewer.FilterGraph);
+  ASSERT_EQ(probe.Count(), 4);
+  ASSERT_TRUE(WaitFor([&] { return watch.changes > 0; }));
+  viewer.FilterGraph->RemoveListener(&watch);
+  EXPECT_TRUE(WaitFor([&] { return Seconds(viewer) >= 5; }));
+  ASSERT_TRUE(WaitFor([&] { return probe.SecondsHeard(2) >= 0.5; }));
+  EXPECT_NEAR(probe.Frequency(2), testmovies::kFourLanguagesTones[2], 60);
+  for (int i : {0, 1, 3}) EXPECT_EQ(probe.SecondsHeard(i), 0) << i;
+  viewer.close();
+
+  // Two streams without tags: the two entries as ever, the first checked.
+  OpenAndSettle(viewer, MovieFile(TMovieKind::TwoAudio), nullptr);
+  EXPECT_EQ(shown(), "Audio 1 * | Audio 2");
+  viewer.close();
+}
+
 TEST_F(ViewerTest, AMovieGoneBeforeTheStreamSwitchKeepsThePositionReached) {
   // A disc taken out while watching: rebuilding for the other stream fails.
   const QString copy = testenv::NewTempDir(QStringLiteral("disc")) + QStringLiteral("/Two Streams.avi");
