@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "framework/qs_fbaseMain.h"
 #include "platform/media_player.h"
@@ -116,6 +117,7 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   void UpdateStatus();
   void ShowToolbar(bool visible);
   int CountAudioRenderers();
+  // Checks the entry of sound stream n (from 1) and cuts off the others.
   void SelectAudioStream(int n);
   void ReloadMovie();
   void SetDisplaySizeNormal();
@@ -137,6 +139,8 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   void cmDisplaySize_16_9Click();
   void _cmAudio1Click();
   void _cmAudio2Click();
+  // The entry of sound stream n: rebuild, keep that stream, play on.
+  void AudioStreamClick(int n);
   void cmGoToClick();
   void cmParametersClick();
   void PopupMenuPopup();
@@ -172,6 +176,9 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   // Black shape, video panel (as the display size wants it) and toolbar.
   void PlaceComponents();
   void InfoCaptions();
+  // One "Audio" entry per sound stream of the graph, with its language or
+  // title where the file gives one.
+  void ListAudioStreams();
   void TogglePlay();
   void OnResume();
   void OnRestart();
@@ -205,8 +212,14 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   bool fPanelBand = false;
   // The graph holds the movie (a failed rebuild leaves it empty).
   bool fRendered = false;
+  // The graph was rebuilt for another sound stream: the resume continues
+  // where the movie was, not where a record left it.
+  bool fSwitchingStream = false;
   IMediaSeeking* fMediaSeeking = nullptr;
   QMetaObject::Connection fScreenFollow;
+  // The "Audio" entries, stream 1 first ("Audio 1" and "Audio 2", then
+  // those made for movies with more streams).
+  std::vector<QAction*> fAudioItems;
 };
 
 // The one viewer: null until created, reset when destroyed.

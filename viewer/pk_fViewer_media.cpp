@@ -2,7 +2,6 @@
 // the viewer's own button, key or menu command for it does.
 #include <QApplication>
 
-#include "framework/qs_messages.h"
 #include "viewer/filter_graph.h"
 #include "viewer/graph_utils.h"
 #include "viewer/pk_fViewer.h"
@@ -27,7 +26,6 @@ int64_t TFrmViewer::MediaDurationUs() const { return DurationUs(fMediaSeeking); 
 void TFrmViewer::MediaSetPositionUs(int64_t position) {
   if (!fOpened || !fMediaSeeking) return;
   SetCurrentPosition(position * kMediaUnitsPerMicrosecond);
-  if (fPaused) PostWindowMessage(this, WM_SHOWPOSITION);
 }
 
 QString TFrmViewer::MediaTitle() const { return fMovieTitle; }

@@ -317,6 +317,50 @@ TEST_F(EndToEnd, SigtermWhilePlayingStoresTheViewAndGivesTheScreenBack) {
   EXPECT_LE(position, 5 + playedSeconds + 1);
 }
 
+// The share of the area's pixels that are not dark.
+double LitShare(const QImage& shot) {
+  if (shot.isNull() || shot.width() * shot.height() == 0) return -1;
+  qint64 lit = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) lit += qGray(shot.pixel(x, y)) > 48;
+  return double(lit) / (shot.width() * shot.height());
+}
+
+// The picture keeps changing: the movie plays (a paused one shows one frame).
+bool PictureMoves(const QRect& area) {
+  QImage last = x11state::ScreenShot(area);
+  int changes = 0;
+  return WaitFor(
+      [&] {
+        const QImage now = x11state::ScreenShot(area);
+        if (!now.isNull() && now != last) ++changes;
+        last = now;
+        return changes >= 3;
+      },
+      kStepMs);
+}
+
+TEST_F(EndToEnd, ADoubleClickOnThePictureTogglesTheToolbarAndThePlayGoesOn) {
+  ASSERT_TRUE(fScreenBefore);
+  auto run = Start({fMovie});
+  const QString viewer = run->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  // The viewer covers the screen; its toolbar is the bottom strip.
+  const int width = fScreenBefore->Width, height = fScreenBefore->Height;
+  const QRect picture(width / 4, height / 4, width / 2, height / 2);
+  const QRect toolbar(0, height - 27, width, 27);
+  ASSERT_TRUE(PictureMoves(picture));
+  EXPECT_LT(LitShare(x11state::ScreenShot(toolbar)), 0.5);
+
+  ASSERT_TRUE(Xdotool({"mousemove", QString::number(width / 2), QString::number(height / 2), "click", "--repeat",
+                       "2", "--delay", "80", "1"}));
+  EXPECT_TRUE(WaitFor([&] { return LitShare(x11state::ScreenShot(toolbar)) > 0.5; }, kStepMs));
+  EXPECT_TRUE(PictureMoves(picture));
+
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+}
+
 TEST_F(EndToEnd, AKilledRunBlocksNoLaterStart) {
   auto killed = Start({fMovie});
   ASSERT_FALSE(killed->WaitForWindow(MovieTitle()).isEmpty()) << qPrintable(killed->ErrorOutput());

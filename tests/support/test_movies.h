@@ -25,10 +25,17 @@ enum class TMovieKind {
   HalfMinuteMjpegPcm, // as MjpegPcm, kHalfMinuteSeconds long
   TopDownRgb,         // uncompressed 24-bit RGB stored top-down, PCM sound
   H264Mp3,            // 320x240 H.264 (libx264) with MP3 sound, 2 s
+  // 64x48 MJPEG at 5 fps with four PCM streams of kFourLanguagesTones,
+  // tagged "eng", "fra", "ger" and (no language) the title "Director & Crew",
+  // kFourLanguagesSeconds long, in a Matroska container named .avi
+  FourLanguages,
 };
 
 constexpr int kLongMovieSeconds = 6000;
 constexpr int kTwoAudioLongSeconds = 40;
+
+constexpr int kFourLanguagesSeconds = 40;
+constexpr int kFourLanguagesTones[] = {300, 600, 900, 1200};
 
 constexpr int kMovieSeconds = 2;
 constexpr int kHalfMinuteSeconds = 30;
