@@ -2,6 +2,7 @@
 // The X server state that tests change and must give back: the screen
 // saver's timeout and the screen size, through the X tools (xset, xrandr).
 // Tests that use them hold the CTest resource lock x11_display_state.
+#include <QImage>
 #include <QString>
 
 namespace x11state {
@@ -13,5 +14,9 @@ int SaverTimeout();
 void SetSaverTimeout(int seconds);
 // Switches the screen to that size when it is not already.
 void SetScreenSize(int width, int height);
+
+// What a window (an id as xdotool prints it) shows now; a null image when
+// it is not on the screen.
+QImage WindowPixels(const QString& window);
 
 }  // namespace x11state
