@@ -158,7 +158,8 @@ void TFrmShowcase::ListsDone() {
       step();
   }
   if (ListsPending()) return;
-  if (std::exchange(fPreviewAfterLists, false)) PostWindowMessage(this, WM_PREVIEW, fPreviewSerial);
+  if (std::exchange(fPreviewAfterLists, false) && !MovieShowing()) PostWindowMessage(this, WM_PREVIEW, fPreviewSerial);
+  ForgetGoneMovie();
   Q_EMIT ListsComplete();
 }
 
@@ -187,10 +188,29 @@ void TFrmShowcase::ScanCD() {
   }
   CDFiles.clear();
   RemoveCDMovies();
+  WatchLibrary();  // the disc may have come or gone
+  // A CD movie is listed only when no disk item has its name; while the
+  // movies directory is walked (a refresh that ran during the wait just
+  // above, or one still under way) the disk items are not all there, so the
+  // disc is listed once they are.
+  if (ListsPending()) {
+    if (!fCDScanQueued) {
+      fCDScanQueued = true;
+      AfterLists([this] {
+        fCDScanQueued = false;
+        ScanCD();
+      });
+    }
+    return;
+  }
+  ListCDMovies();
+  ForgetGoneMovie();
+}
+
+void TFrmShowcase::ListCDMovies() {
   // No reader set or no disc in it: there is nothing to scan (and the
   // separator alone would name the root of the file system).
   const QString cdRoot = CDRoot();
-  WatchLibrary();  // the disc may have come or gone
   if (cdRoot.isEmpty()) return;
   const QString root = AddBackslash(cdRoot);
   if (!DriveReady(root)) return;

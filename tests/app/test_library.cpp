@@ -669,7 +669,9 @@ TEST_F(LibraryTest, ACopiedCDMovieIsNeverListedBesideItsCopyWhateverRescansFollo
   testenv::RecordingOpener opener;
   TFrmShowcase& w = Open();
   const auto discIn = [&] {
-    if (mounted) ASSERT_TRUE(Mount(cd_));
+    if (mounted) {
+      ASSERT_TRUE(Mount(cd_));
+    }
     Place(movie_, cd_ + "/Alpha.avi");
     Place(movie_, cd_ + "/Bravo.avi");
     if (!mounted) w.SHChangeNotifyMediaInserted(cd_);
