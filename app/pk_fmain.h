@@ -160,6 +160,9 @@ class TFrmShowcase : public TFrmBaseMain {
   void MovieFound(TFoundMovie& found);
   void AddFoundMovies(bool all);
   void AfterLists(std::function<void()> step);
+  // While the disk items are still coming, `step` is put off until they are
+  // all there, once however often asked (`queued` says it is); true then.
+  bool PutOffWhileListing(bool& queued, void (TFrmShowcase::*step)());
   void ListsDone();
   void DeleteItems(bool diskItems);
   void SelectItem(QTreeWidgetItem* item);

@@ -147,6 +147,16 @@ void TFrmShowcase::AfterLists(std::function<void()> step) {
     step();
 }
 
+bool TFrmShowcase::PutOffWhileListing(bool& queued, void (TFrmShowcase::*step)()) {
+  if (!ListsPending()) return false;
+  if (!std::exchange(queued, true))
+    AfterLists([this, &queued, step] {
+      queued = false;
+      (this->*step)();
+    });
+  return true;
+}
+
 void TFrmShowcase::ListsDone() {
   // Steps queued by a refresh may start another walk; they then wait for it.
   std::vector<std::function<void()>> steps;
@@ -193,16 +203,7 @@ void TFrmShowcase::ScanCD() {
   // movies directory is walked (a refresh that ran during the wait just
   // above, or one still under way) the disk items are not all there, so the
   // disc is listed once they are.
-  if (ListsPending()) {
-    if (!fCDScanQueued) {
-      fCDScanQueued = true;
-      AfterLists([this] {
-        fCDScanQueued = false;
-        ScanCD();
-      });
-    }
-    return;
-  }
+  if (PutOffWhileListing(fCDScanQueued, &TFrmShowcase::ScanCD)) return;
   ListCDMovies();
   ForgetGoneMovie();
 }
@@ -241,16 +242,7 @@ void TFrmShowcase::RefreshLists() {
   // A refresh asked for while the disk items are still coming runs once
   // they are all there, as it would have after a walk on this thread; a
   // second such request adds nothing to the first.
-  if (ListsPending()) {
-    if (!fRefreshQueued) {
-      fRefreshQueued = true;
-      AfterLists([this] {
-        fRefreshQueued = false;
-        RefreshLists();
-      });
-    }
-    return;
-  }
+  if (PutOffWhileListing(fRefreshQueued, &TFrmShowcase::RefreshLists)) return;
   const TMovieItem* selected = SelectedItem();
   const int index = selected ? ListView->indexOfTopLevelItem(const_cast<TMovieItem*>(selected)) : -1;
   ScanCD();
