@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QRect>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QRegularExpression>
@@ -56,6 +57,27 @@ std::optional<QString> Tool(const QString& program, const QStringList& arguments
 }
 
 bool Xdotool(const QStringList& arguments) { return Tool(QStringLiteral("xdotool"), arguments).has_value(); }
+
+// Where a window is on the screen; empty when it cannot be told.
+QRect WindowArea(const QString& window) {
+  const auto geometry = Tool(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window});
+  if (!geometry) return {};
+  QRect area;
+  for (const QString& line : geometry->split('\n')) {
+    const int value = line.section('=', 1).toInt();
+    if (line.startsWith("X=")) area.moveLeft(value);
+    if (line.startsWith("Y=")) area.moveTop(value);
+    if (line.startsWith("WIDTH=")) area.setWidth(value);
+    if (line.startsWith("HEIGHT=")) area.setHeight(value);
+  }
+  return area;
+}
+
+// What a window shows now.
+QImage WindowShot(const QString& window) {
+  const QRect area = WindowArea(window);
+  return area.isEmpty() ? QImage() : x11state::ScreenShot(area);
+}
 
 // One run of a program file, in the test's private environment.
 class TRun {
@@ -113,16 +135,9 @@ class TRun {
   // Right click in the middle of `window`, then `steps` times Down (or Up
   // when negative) in its popup menu and Return.
   bool PickMenuItem(const QString& window, int steps) const {
-    const auto geometry = Tool(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window});
-    if (!geometry) return false;
-    int x = 0, y = 0, width = 0, height = 0;
-    for (const QString& line : geometry->split('\n')) {
-      const QString value = line.section('=', 1);
-      if (line.startsWith("X=")) x = value.toInt();
-      if (line.startsWith("Y=")) y = value.toInt();
-      if (line.startsWith("WIDTH=")) width = value.toInt();
-      if (line.startsWith("HEIGHT=")) height = value.toInt();
-    }
+    const QRect area = WindowArea(window);
+    if (area.isEmpty()) return false;
+    const int x = area.x(), y = area.y(), width = area.width(), height = area.height();
     const QStringList before = Windows();
     QString menu;
     // A click that comes while the window is still being shown can go
@@ -523,7 +538,7 @@ TEST_F(EndToEnd, ARefreshWhileTheViewerPlaysStartsNoPreviewAndThePreviewStaysSto
       << qPrintable(OpenMovies(run->Pid(), movies).join(' '));
   EXPECT_TRUE(WaitFor(
       [&] {
-        const QImage shot = x11state::WindowPixels(window);
+        const QImage shot = WindowShot(window);
         return !shot.isNull() && LitPixels(shot, PaneArea(shot)) == 0;
       },
       kStepMs));
@@ -543,7 +558,7 @@ TEST_F(EndToEnd, AMovieThePreviewCannotRenderAndAMovieThatIsGoneLeaveABlackPaneA
   const auto shows = [&](const std::function<bool(const QImage&)>& condition) {
     return WaitFor(
         [&] {
-          const QImage shot = x11state::WindowPixels(window);
+          const QImage shot = WindowShot(window);
           return !shot.isNull() && condition(shot);
         },
         kStepMs);
@@ -555,7 +570,7 @@ TEST_F(EndToEnd, AMovieThePreviewCannotRenderAndAMovieThatIsGoneLeaveABlackPaneA
   // pane, not under the picture of the movie before.
   ASSERT_TRUE(run->Key(window, QStringLiteral("Down")));
   EXPECT_TRUE(shows([](const QImage& shot) { return LitPixels(shot, PaneArea(shot)) == 0; }));
-  const QImage broken = x11state::WindowPixels(window);
+  const QImage broken = WindowShot(window);
   EXPECT_GT(LitPixels(broken, LinesArea(broken)), 0);
 
   // Back to the first one, previewed again; then every movie goes: neither
