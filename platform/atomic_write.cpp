@@ -6,10 +6,9 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
-
-#include <climits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
