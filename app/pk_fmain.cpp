@@ -526,15 +526,22 @@ void TFrmShowcase::StartMovie(const QString& path, TMovieData& record) {
   FilterGraph->Stop();
   FilterGraph->SetActive(false);
   fPreviewMedia->Ended();
-  if (Parameters().InternalViewer) {
-    if (!FrmViewer) {
-      FrmViewer = new TFrmViewer(this);
-      FrmViewer->SetOnUpdateMoviePosition([this](TMovieData& movie) { UpdateMoviePosition(movie); });
+  // Counted before it shows; a movie that then cannot be shown at all was
+  // not seen.
+  try {
+    if (Parameters().InternalViewer) {
+      if (!FrmViewer) {
+        FrmViewer = new TFrmViewer(this);
+        FrmViewer->SetOnUpdateMoviePosition([this](TMovieData& movie) { UpdateMoviePosition(movie); });
+      }
+      FrmViewer->OpenMovie(path, &record);
+      return;
     }
-    FrmViewer->OpenMovie(path, &record);
-    return;
+    ShellOpen(path);
+  } catch (...) {
+    if (!FrmViewer || !FrmViewer->isVisible()) record.TakeBackView();
+    throw;
   }
-  ShellOpen(path);
   if (Parameters().ExitOnView) {
     fEndedOnView = true;
     QCoreApplication::exit(0);

@@ -23,6 +23,7 @@
 #include <optional>
 
 #include "app/pk_param.h"
+#include "platform/atomic_write.h"
 #include "platform/display_settings.h"
 #include "platform/registry.h"
 #include "tests/support/display_modes.h"
@@ -519,6 +520,42 @@ TEST_F(EndToEnd, AMovieThatCannotBePlayedEndsTheRunWithAnErrorAndNoView) {
     EXPECT_EQ(platform::CurrentDisplaySettings()->Width, fScreenBefore->Width);
   }
   EXPECT_EQ(x11state::SaverTimeout(), 321);
+}
+
+TEST_F(EndToEnd, EnterOnAMovieThatCannotBePlayedLeavesItsRecordAsItWas) {
+  const QString movies = fDir + "/Movies";
+  QDir().mkpath(movies);
+  const QString broken = movies + "/Broken.avi";
+  ASSERT_TRUE(QFile::copy(testmovies::MovieFile(TMovieKind::TextFile), broken));
+  {
+    platform::TRegistry hive(HivePath());
+    ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), true));
+    hive.WriteString(QStringLiteral("MovieDir"), movies);
+    hive.WriteString(QStringLiteral("CDReader"), QString());
+    hive.CloseKey();
+  }
+  ASSERT_TRUE(testenv::WriteFile(MovieListPath(), "[Broken.avi]\r\nViewCount=3\r\nViewDate=45000.5\r\n"
+                                                  "ViewStrDate=13/03/2023 12:00:00\r\nViewPosition=42\r\n"));
+  auto run = Start({});
+  const QString window = run->WaitForWindow(QStringLiteral("Cinvo"));
+  ASSERT_FALSE(window.isEmpty()) << qPrintable(run->ErrorOutput());
+  // Enter on the selected movie until the program answers by saving the
+  // records (without a window manager the window may not have the keyboard
+  // at once).
+  const platform::TFileStamp before = platform::StampOf(MovieListPath());
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        run->Key(window, QStringLiteral("Return"));
+        return platform::StampOf(MovieListPath()) != before;
+      },
+      kStartMs));
+  run->Signal(SIGTERM);
+  EXPECT_EQ(run->WaitForExit(), 0);
+  EXPECT_TRUE(run->ErrorOutput().contains(QStringLiteral("not recognized")));
+  EXPECT_EQ(Recorded(broken, "ViewCount"), "3");
+  EXPECT_EQ(Recorded(broken, "ViewDate"), "45000.5");
+  EXPECT_EQ(Recorded(broken, "ViewStrDate"), "13/03/2023 12:00:00");
+  EXPECT_EQ(Recorded(broken, "ViewPosition"), "42");
 }
 
 TEST_F(EndToEnd, ARecordThatCannotBeWrittenAtTheEndIsReported) {

@@ -498,6 +498,43 @@ TEST_F(LibraryTest, AVanishedMovieIsNamedNotCountedAndTheListRefreshed) {
   EXPECT_EQ(Captions(w), QStringList({"Alpha"}));
 }
 
+TEST_F(LibraryTest, AMovieThatCannotBePlayedKeepsItsRecordAsItWas) {
+  const QString damaged = MovieFile(TMovieKind::TextFile);
+  ASSERT_FALSE(damaged.isEmpty());
+  Place(damaged, movies_ + "/Broken.avi");
+  Place(damaged, movies_ + "/Seen.avi");
+  ASSERT_TRUE(testenv::WriteFile(testenv::MovieListFile(),
+                                 "[Seen.avi]\r\nViewCount=3\r\nViewDate=45000.5\r\n"
+                                 "ViewStrDate=13/03/2023 12:00:00\r\nViewPosition=42\r\n"));
+  Parameters().CDReader.clear();
+  const auto expectAsItWas = [&] {
+    TMovieListDocument file(testenv::MovieListFile());
+    EXPECT_FALSE(file.SectionExists("Broken.avi"));
+    EXPECT_EQ(file.ReadString("Seen.avi", "ViewCount"), "3");
+    EXPECT_EQ(file.ReadString("Seen.avi", "ViewDate"), "45000.5");
+    EXPECT_EQ(file.ReadString("Seen.avi", "ViewStrDate"), "13/03/2023 12:00:00");
+    EXPECT_EQ(file.ReadString("Seen.avi", "ViewPosition"), "42");
+  };
+  // The viewer cannot render them; nor can the associated program be found.
+  for (const bool internal : {true, false}) {
+    SCOPED_TRACE(internal ? "viewer" : "associated program");
+    Parameters().InternalViewer = internal;
+    testenv::RecordingOpener opener(3);
+    TFrmShowcase& w = Open();
+    for (const char* caption : {"Broken", "Seen"}) {
+      w.ListView->setCurrentItem(w.Item(IndexOf(w, caption, true)));
+      EXPECT_THROW(w.BtViewClick(), std::exception) << caption;
+    }
+    expectAsItWas();
+    const TMovieData& seen = *w.Item(IndexOf(w, "Seen", true))->Data();
+    EXPECT_EQ(seen.ViewCount, 3);
+    EXPECT_DOUBLE_EQ(seen.ViewDate, 45000.5);
+    EXPECT_EQ(w.Item(IndexOf(w, "Broken", true))->Data()->ViewCount, 0);
+    window_.reset();
+    ReleaseMovieList();
+  }
+}
+
 TEST_F(LibraryTest, UpdateMoviePositionStoresItAndReachesEveryItemOfThatName) {
   Place(movie_, movies_ + "/Holiday.avi");
   Place(movie_, cd_ + "/Holiday.avi");
