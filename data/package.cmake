@@ -7,15 +7,15 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Vessa)
 set(CPACK_PACKAGE_CONTACT "Vessa <cinvo@vessa.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "list, preview and play the movies you keep on disk and on CDs")
+# The long description; CPack indents it and puts the summary first.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"list, preview and play the movies you keep on disk and on CDs
- Cinvo lists the AVI movies in your movies directory and on the CD in the
- drive, shows a running preview of the selected one, and plays it over the
- whole screen in its own viewer.
- .
- For every movie it remembers how often and when you saw it and where you
- stopped, and resumes there the next time. A movie opened from the file
- manager plays at once, and file managers show its thumbnail.")
+"Cinvo lists the AVI movies in your movies directory and on the CD in the
+drive, shows a running preview of the selected one, and plays it over the
+whole screen in its own viewer.
+
+For every movie it remembers how often and when you saw it and where you
+stopped, and resumes there the next time. A movie opened from the file
+manager plays at once, and file managers show its thumbnail.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
