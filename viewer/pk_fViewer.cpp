@@ -34,6 +34,7 @@
 #include "viewer/track_bar.h"
 #include "viewer/video_renderer.h"
 #include "viewer/video_window.h"
+#include "viewer/viewer_desktop.h"
 #include "framework/qs_components.h"
 
 TFrmViewer* FrmViewer = nullptr;
@@ -77,7 +78,9 @@ TFrmViewer::TFrmViewer(QWidget* owner) : TFrmBaseMain(owner), fCurrentMovie(std:
   FilterGraph = Named(new TFilterGraph(this), "FilterGraph");
   FilterGraph->SetGraphEdit(false);
   FilterGraph->SetLinearVolume(true);
-  FilterGraph->SetOnDSEvent([](QObject*, long, intptr_t, intptr_t) {});
+  FilterGraph->SetOnDSEvent([this](QObject*, long code, intptr_t, intptr_t) {
+    if (code == EC_COMPLETE) fDesktop->Playing(false);
+  });
   FilterGraph->SetOnGraphClockChanged([this](QObject*) { FilterGraphGraphClockChanged(); });
 
   DSVideoWindow = Named(new TDSVideoWindowEx2(PnDsVideo), "DSVideoWindow");
@@ -116,6 +119,7 @@ TFrmViewer::TFrmViewer(QWidget* owner) : TFrmBaseMain(owner), fCurrentMovie(std:
   key(QKeySequence(Qt::Key_Left), [this] { MoveBy(-KeyStepSeconds); });
   key(QKeySequence(Qt::Key_Right), [this] { MoveBy(KeyStepSeconds); });
 
+  fDesktop = std::make_unique<TViewerDesktop>([this] { platform::MediaPlayerChanged(this); });
   FormCreate();
 }
 
@@ -359,6 +363,7 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
   fOpened = true;
   PlayMovie();
   platform::MediaPlayerStarted(this);
+  fDesktop->MovieOpened(fileName);
   PostWindowMessage(this, WM_RESUME);
 }
 
@@ -505,6 +510,7 @@ void TFrmViewer::PlayMovie() {
   FilterGraph->Play();
   fPaused = false;
   UpdateStatus();
+  fDesktop->Playing(true);
   platform::MediaPlayerChanged(this);
 }
 
@@ -513,6 +519,7 @@ void TFrmViewer::PauseMovie() {
   FilterGraph->Pause();
   fPaused = true;
   UpdateStatus();
+  fDesktop->Playing(false);
   platform::MediaPlayerChanged(this);
 }
 
@@ -534,6 +541,8 @@ void TFrmViewer::ShowPosition() {
 void TFrmViewer::SetCurrentPosition(int64_t target) {
   if (!fMediaSeeking) return;
   fMediaSeeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+  // A jump back after the end plays again.
+  fDesktop->Playing(!fPaused);
   platform::MediaPlayerChanged(this, true);
   // Thumb and label follow the jump now: while paused no timer would move
   // them.
@@ -725,6 +734,7 @@ void TFrmViewer::FormClose() {
   if (!fShowing) return;
   fShowing = false;
   platform::MediaPlayerEnded(this);
+  fDesktop->MovieClosed();
 
   int64_t current = 0, stop = 0;
   if (fRendered && fMediaSeeking && Succeeded(fMediaSeeking->GetPositions(&current, &stop)))

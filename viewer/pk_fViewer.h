@@ -23,6 +23,7 @@ class IMediaSeeking;
 class TMovieData;
 class TqsLabel;
 class TqsSpeedButton;
+class TViewerDesktop;
 
 // As a media player it answers the desktop's media controls while a movie
 // shows (pk_fViewer_media.cpp).
@@ -160,6 +161,7 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   void MediaSetPositionUs(int64_t position) override;
   QString MediaTitle() const override;
   QString MediaFileName() const override;
+  bool MediaFullscreen() const override;
 
   // The seconds a go-to answer names ("mm:ss", or minutes alone; a part
   // that is not a number counts as 0).
@@ -220,6 +222,8 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   // The "Audio" entries, stream 1 first ("Audio 1" and "Audio 2", then
   // those made for movies with more streams).
   std::vector<QAction*> fAudioItems;
+  // Recently used files, thumbnail, no suspend while playing.
+  std::unique_ptr<TViewerDesktop> fDesktop;
 };
 
 // The one viewer: null until created, reset when destroyed.

@@ -30,3 +30,5 @@ void TFrmViewer::MediaSetPositionUs(int64_t position) {
 
 QString TFrmViewer::MediaTitle() const { return fMovieTitle; }
 QString TFrmViewer::MediaFileName() const { return fMovieFileName; }
+// The viewer always covers the whole screen while it shows a movie.
+bool TFrmViewer::MediaFullscreen() const { return fShowing; }
