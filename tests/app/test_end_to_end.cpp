@@ -401,6 +401,13 @@ TEST_F(EndToEnd, WhatIsNoMovieFileIsRefusedAtOnceWithItsNameAndWhy) {
     EXPECT_TRUE(error.contains(c.Why)) << qPrintable(error);
     EXPECT_FALSE(HasRecord(c.Path));
   }
+
+  // Shown in a message box: a request to end closes it and ends the run.
+  fEnvironment.remove("CINVO_ERRORS_TO_STDERR");
+  auto shown = Start({pipe});
+  ASSERT_FALSE(shown->WaitForWindow(QString()).isEmpty()) << qPrintable(shown->ErrorOutput());
+  shown->Signal(SIGTERM);
+  EXPECT_TRUE(shown->WaitForExit()) << "the message box outlived the request to end";
 }
 
 TEST_F(EndToEnd, ANamedPipeInTheLibraryHoldsNothingUpAndSigtermEndsTheRun) {
