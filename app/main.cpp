@@ -69,6 +69,13 @@ void RunMessageLoop(platform::TTerminationSignals& termination) {
   QApplication::exec();
 }
 
+// An error shown outside the message loop (a movie that cannot be played):
+// a request to end closes it, as its user would, and the run ends as usual.
+void ShowEndingError(platform::TTerminationSignals& termination, const QString& message) {
+  termination.Deliver([](int) { QApplication::closeAllWindows(); });
+  ShowErrorMessage(message);
+}
+
 // Direct play: one more view, and the position the viewer reached.
 void RecordCommandLineView() {
   CommandLineMovie->ViewPosition = FrmViewer->CurrentMovie().ViewPosition;
@@ -108,10 +115,10 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
       // A movie that cannot be played: the viewer stays closed and no view
       // is counted.
-      ShowErrorMessage(ErrorMessageOf(e));
+      ShowEndingError(termination, ErrorMessageOf(e));
       exitCode = EXIT_FAILURE;
     } catch (...) {
-      ShowErrorMessage(QStringLiteral("An unexpected error occurred."));
+      ShowEndingError(termination, QStringLiteral("An unexpected error occurred."));
       exitCode = EXIT_FAILURE;
     }
     Parameters().Save();

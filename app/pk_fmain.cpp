@@ -475,7 +475,17 @@ void TFrmShowcase::BtParametersClick() {
   RefreshLists();
 }
 
-void TFrmShowcase::cmEditInfoFileClick() { ShellOpen(MovieListPath()); }
+void TFrmShowcase::cmEditInfoFileClick() {
+  const QString path = MovieListPath();
+  // No records yet (a first run): an empty file to edit, written the way
+  // every save is. A failed write has been reported already.
+  if (!QFileInfo::exists(path) && !MovieList().Flush()) return;
+  try {
+    ShellOpen(path);
+  } catch (const EToolsError& e) {
+    throw EToolsError(FileMessage(e.Message(), QDir::toNativeSeparators(path)));
+  }
+}
 
 void TFrmShowcase::BtViewClick() {
   TMovieItem* item = SelectedItem();

@@ -49,6 +49,31 @@ bool HasPrefix(const QString& path, const QString& prefix) {
   return path.size() >= prefix.size() && QStringView(path).left(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
 }
 
+// A directory's name as the change notifier reports it: absolute, without
+// ".", ".." or a trailing or doubled separator.
+QString CleanPath(const QString& path) { return QDir::cleanPath(QDir(path).absolutePath()); }
+
+// The same with symbolic links resolved; a part that no longer exists (a
+// deleted file) is kept as it stands below its nearest existing parent.
+QString ResolvedPath(const QString& path) {
+  QString existing = CleanPath(path);
+  QString rest;
+  while (!QFileInfo::exists(existing)) {
+    const QString parent = QFileInfo(existing).path();
+    if (parent == existing) return CleanPath(path);
+    rest = QLatin1Char('/') + QFileInfo(existing).fileName() + rest;
+    existing = parent;
+  }
+  const QString canonical = QFileInfo(existing).canonicalFilePath();
+  return canonical.isEmpty() ? CleanPath(path) : QDir::cleanPath(canonical + rest);
+}
+
+// Whether `path` lies in `dir`, as a plain prefix of their cleaned names
+// or, failing that, of their names with links resolved.
+bool IsBelow(const QString& path, const QString& dir) {
+  return HasPrefix(CleanPath(path), CleanPath(dir)) || HasPrefix(ResolvedPath(path), ResolvedPath(dir));
+}
+
 }  // namespace
 
 void TFrmShowcase::SetFreeSpaceQuery(TFreeSpaceQuery query) { FreeSpaceQuery() = std::move(query); }
@@ -283,11 +308,12 @@ void TFrmShowcase::SelectFirstMovie() {
 bool TFrmShowcase::CDChanged() const { return CDFiles.isEmpty() || !IsExistingFile(CDFiles.first()); }
 
 bool TFrmShowcase::IsWatchedPath(const QString& path) const {
+  if (path.isEmpty()) return false;
   const QString cdRoot = CDRoot();
-  if (!cdRoot.isEmpty() && HasPrefix(path, cdRoot)) return true;
+  if (!cdRoot.isEmpty() && IsBelow(path, cdRoot)) return true;
   if (ListMovieDir.isEmpty()) return false;
   // A plain prefix: a sibling such as Movies2 counts too.
-  return HasPrefix(path, ListMovieDir);
+  return IsBelow(path, ListMovieDir);
 }
 
 // ------------------------------------------------------------- triggers

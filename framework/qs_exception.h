@@ -14,3 +14,9 @@ class Exception : public std::exception {
   QString fMessage;
   QByteArray fUtf8;
 };
+
+// A message about one file: the message as it stands, then the file's name
+// on a line of its own, so the user knows which file is meant.
+inline QString FileMessage(const QString& message, const QString& fileName) {
+  return message + QLatin1Char('\n') + fileName;
+}

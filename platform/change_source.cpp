@@ -155,6 +155,7 @@ bool ChangeSource::Start(std::uint32_t mask, const QStringList& trees) {
         fRoots.append(root);
         WatchTree(root, false);
       }
+      WatchForMissingRoots();
       for (const QString& dir : unreported) {
         for (const QString& root : std::as_const(fRoots)) {
           if (IsWithin(dir, root)) {
@@ -179,6 +180,9 @@ void ChangeSource::Stop() {
   fRoots.clear();
   fWatchPaths.clear();
   fWatchOf.clear();
+  fParentWatchPaths.clear();
+  fParentWatchOf.clear();
+  fLookForRoots = false;
   fPendingMove.reset();
   fMoveTimer.stop();
   fDirTimer.stop();  // fChangedDirs stays for a next start that still covers them
@@ -222,6 +226,11 @@ void ChangeSource::OnMountTableChanged() {
     }
   }
   for (const QString& mountDir : std::as_const(changed)) RewatchBelow(mountDir);
+  if (!changed.isEmpty() && fInotifyFd >= 0) {
+    // A mount may bring a missing root, or hide the directory watched for it.
+    DropParentWatches();
+    WatchForMissingRoots();
+  }
 }
 
 void ChangeSource::RewatchBelow(const QString& mountDir) {
@@ -269,6 +278,7 @@ void ChangeSource::OnInotifyReadable() {
       offset += total;
     }
   }
+  if (std::exchange(fLookForRoots, false)) WatchForMissingRoots();
   if (fPendingMove) fMoveTimer.start();
 }
 
@@ -277,9 +287,18 @@ void ChangeSource::HandleRawEvent(int wd, std::uint32_t mask, std::uint32_t cook
   if (fPendingMove && !pairs) FlushPendingMove();
 
   if (mask & IN_Q_OVERFLOW) {
-    // Events were lost: every tree may have changed.
+    // Events were lost: every tree may have changed, a missing root been made.
     for (const QString& root : std::as_const(fRoots)) DirChanged(root);
+    fLookForRoots = true;
     return;
+  }
+  if (const auto parent = fParentWatchPaths.constFind(wd); parent != fParentWatchPaths.constEnd()) {
+    // Something made, moved in or gone above a missing root.
+    if (mask & IN_IGNORED) {
+      fParentWatchOf.remove(*parent);
+      fParentWatchPaths.erase(parent);
+    }
+    fLookForRoots = true;
   }
   const auto found = fWatchPaths.constFind(wd);
   if (found == fWatchPaths.constEnd()) return;
@@ -327,6 +346,7 @@ void ChangeSource::HandleRawEvent(int wd, std::uint32_t mask, std::uint32_t cook
       Emit(kChangeRmDir, dir);
       DirChanged(dir);
       ForgetTree(dir, true);
+      fLookForRoots = true;  // it may be made again
     }
   }
 }
@@ -402,10 +422,68 @@ bool ChangeSource::AddWatch(const QString& dir) {
   return true;
 }
 
+void ChangeSource::WatchForMissingRoots() {
+  if (fInotifyFd < 0) return;
+  // Each pass that adds a parent's watch looks again, since what was made
+  // before that watch came was never reported; each goes at least one
+  // level further down.
+  for (int pass = 0; pass < 256; ++pass) {
+    QSet<QString> parents;
+    for (const QString& root : std::as_const(fRoots)) {
+      if (fWatchOf.contains(root)) continue;
+      if (IsDirectory(root)) {
+        WatchTree(root, true);
+        if (fWatchOf.contains(root)) {
+          Emit(kChangeMkDir, root);
+          DirChanged(root);
+        }
+        continue;  // there, but not to be watched (a limit, no permission)
+      }
+      QString parent = ParentOf(root);
+      while (parent != QLatin1String("/") && !IsDirectory(parent)) parent = ParentOf(parent);
+      parents.insert(parent);
+    }
+    for (auto it = fParentWatchOf.begin(); it != fParentWatchOf.end();) {
+      if (parents.contains(it.key())) {
+        ++it;
+        continue;
+      }
+      if (!fWatchPaths.contains(it.value())) ::inotify_rm_watch(fInotifyFd, it.value());
+      fParentWatchPaths.remove(it.value());
+      it = fParentWatchOf.erase(it);
+    }
+    bool added = false;
+    for (const QString& parent : std::as_const(parents)) {
+      if (fParentWatchOf.contains(parent)) continue;
+      // Added to a watch the directory may have already as part of a tree.
+      const int wd = ::inotify_add_watch(fInotifyFd, QFile::encodeName(parent).constData(),
+                                         IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
+                                             IN_MASK_ADD);
+      if (wd < 0) {
+        if (errno == ENOSPC) ReachedLimit(WatchLimitText());
+        continue;
+      }
+      fParentWatchPaths.insert(wd, parent);
+      fParentWatchOf.insert(parent, wd);
+      added = true;
+    }
+    if (!added) return;
+  }
+}
+
+void ChangeSource::DropParentWatches() {
+  for (auto it = fParentWatchPaths.cbegin(); it != fParentWatchPaths.cend(); ++it)
+    if (!fWatchPaths.contains(it.key())) ::inotify_rm_watch(fInotifyFd, it.key());
+  fParentWatchPaths.clear();
+  fParentWatchOf.clear();
+}
+
 void ChangeSource::ForgetTree(const QString& top, bool removeWatches) {
   for (auto it = fWatchPaths.begin(); it != fWatchPaths.end();) {
     if (IsWithin(*it, top)) {
-      if (removeWatches && fInotifyFd >= 0) ::inotify_rm_watch(fInotifyFd, it.key());
+      // A directory watched for a missing root as well keeps its watch.
+      if (removeWatches && fInotifyFd >= 0 && !fParentWatchPaths.contains(it.key()))
+        ::inotify_rm_watch(fInotifyFd, it.key());
       if (fWatchOf.value(*it, -1) == it.key()) fWatchOf.remove(*it);
       it = fWatchPaths.erase(it);
     } else {

@@ -20,6 +20,9 @@
 //   file written and closed               -> kChangeUpdateItem (file) + kChangeUpdateDir
 //   attributes / times changed            -> kChangeAttributes (file or directory)
 //   a watched tree's root deleted / moved -> kChangeRmDir (root)    + kChangeUpdateDir (root)
+//   a root that does not exist (yet)      -> watched for through its nearest existing
+//     is made, or made again                 parent: kChangeMkDir (root) + kChangeUpdateDir
+//                                            (root), its contents reported as created
 //   events lost (kernel queue overflow)   -> kChangeUpdateDir for every watched root
 //   a file system mounted or unmounted    -> kChangeUpdateDir for what it covers in the
 //     in or over the trees                   trees, which is watched anew
@@ -120,6 +123,10 @@ class ChangeSource : public QObject {
   void WatchTree(const QString& dir, bool reportContents);
   bool AddWatch(const QString& dir);
   void ForgetTree(const QString& dir, bool removeWatches);
+  // Watches every root that exists now and is not watched yet; for the
+  // others, their nearest existing parent, to see them made.
+  void WatchForMissingRoots();
+  void DropParentWatches();
   void MoveTree(const QString& from, const QString& to);
   void ReachedLimit(const QString& text);
   void Emit(std::uint32_t code, const QString& path1, const QString& path2 = {});
@@ -146,6 +153,10 @@ class ChangeSource : public QObject {
   QStringList fRoots;
   QHash<int, QString> fWatchPaths;  // watch descriptor -> directory
   QHash<QString, int> fWatchOf;     // directory -> watch descriptor
+  // The nearest existing parents of missing roots, watched for their making.
+  QHash<int, QString> fParentWatchPaths;
+  QHash<QString, int> fParentWatchOf;
+  bool fLookForRoots = false;  // a parent changed: look again after the events read
 
   // A move out of a directory waits for its move in (same cookie).
   struct PendingMove {

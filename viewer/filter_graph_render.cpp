@@ -5,10 +5,7 @@
 #include <QFileInfo>
 #include <QThread>
 
-#include <glib/gstdio.h>
-
-#include <cstdio>
-
+#include "platform/file_check.h"
 #include "viewer/filter_graph.h"
 #include "viewer/graph_internal.h"
 #include "viewer/graph_renderers.h"
@@ -62,6 +59,33 @@ QByteArray UndecodableNameOnDisk(const QFileInfo& info) {
   return matches == 1 ? found : QByteArray();
 }
 
+// Why what is not a regular file is no movie file.
+QString WhatItIs(platform::TFileKind kind) {
+  switch (kind) {
+    case platform::TFileKind::Directory:
+      return QStringLiteral("It is a folder, not a movie file.");
+    case platform::TFileKind::NamedPipe:
+      return QStringLiteral("It is a named pipe, not a movie file.");
+    case platform::TFileKind::Socket:
+      return QStringLiteral("It is a socket, not a movie file.");
+    case platform::TFileKind::Device:
+      return QStringLiteral("It is a device, not a movie file.");
+    default:
+      return QStringLiteral("It is not a plain file.");
+  }
+}
+
+// Refuses at once what is no movie file: reading a named pipe, a socket
+// or a device would wait for ever or never end.
+void CheckMovieFile(const QByteArray& location, const QString& fileName) {
+  const platform::TFileCheck check = platform::CheckReadableFile(location);
+  if (check.Kind == platform::TFileKind::Missing) CheckFileResult(E_FILE_NOT_FOUND, fileName);
+  if (check.Kind != platform::TFileKind::Regular) CheckFileResult(E_ACCESSDENIED, fileName, WhatItIs(check.Kind));
+  if (!check.Error.isEmpty())
+    CheckFileResult(E_ACCESSDENIED, fileName, QStringLiteral("It cannot be read: %1.").arg(check.Error));
+  if (check.Empty) CheckFileResult(E_INVALID_FILE_FORMAT, fileName, QStringLiteral("It is empty."));
+}
+
 }  // namespace
 
 // ------------------------------------------------------------- rendering
@@ -71,20 +95,16 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   SendControl(ControlFileRendering, 0);
   Log(QStringLiteral("Render \"%1\"").arg(fileName));
 
-  // Plain file problems get their own codes before anything is built.
+  // Plain file problems get their own codes before anything is built, and
+  // nothing here waits on the file.
   const QFileInfo info(fileName);
   QByteArray location = QFile::encodeName(info.absoluteFilePath());
   if (!info.exists()) {
-    if (!fileName.contains(QChar::ReplacementCharacter)) CheckGraphResult(E_FILE_NOT_FOUND);
+    if (!fileName.contains(QChar::ReplacementCharacter)) CheckFileResult(E_FILE_NOT_FOUND, fileName);
     location = UndecodableNameOnDisk(info);
-    if (location.isEmpty()) CheckGraphResult(E_INVALID_NAME);
+    if (location.isEmpty()) CheckFileResult(E_INVALID_NAME, fileName);
   }
-  if (g_file_test(location.constData(), G_FILE_TEST_IS_DIR)) CheckGraphResult(E_ACCESSDENIED);
-  FILE* readable = g_fopen(location.constData(), "rb");
-  if (!readable) CheckGraphResult(E_ACCESSDENIED);
-  const bool empty = std::fgetc(readable) == EOF;
-  std::fclose(readable);
-  if (empty) CheckGraphResult(E_INVALID_FILE_FORMAT);
+  CheckMovieFile(location, fileName);
 
   auto job = std::make_shared<RenderJob>();
   job->graph = this;
@@ -100,7 +120,7 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
   if (!source || !decoder) {
     if (source) gst_object_unref(source);
     if (decoder) gst_object_unref(decoder);
-    CheckGraphResult(E_CANNOT_RENDER);
+    CheckFileResult(E_CANNOT_RENDER, fileName);
   }
   // The source is named after the file, the splitter-decoder after its role.
   gst_object_set_name(GST_OBJECT(source), info.absoluteFilePath().toUtf8().constData());
@@ -183,7 +203,7 @@ HRESULT TFilterGraph::RenderMediaFile(const QString& fileName) {
     else
       for (GstMessage* message : events) gst_message_unref(message);
   }
-  CheckGraphResult(hr);
+  CheckFileResult(hr, fileName);
   fStopped = true;  // built and cued, not running
   // A run from here on counts as the first run of this graph.
   fRenderedSeqnum = gst_util_seqnum_next();

@@ -48,10 +48,23 @@ QString ErrorText(HRESULT hr) {
   return text.left(255);
 }
 
+namespace {
+QString ResultMessage(HRESULT hr) {
+  const QString code = QString::number(static_cast<uint32_t>(hr), 16).toUpper();
+  return ErrorText(hr) + QStringLiteral(" ($") + code + QStringLiteral(").");
+}
+}  // namespace
+
 HRESULT CheckGraphResult(HRESULT hr) {
+  if (Failed(hr)) throw EDirectShowException(ResultMessage(hr), hr);
+  return hr;
+}
+
+HRESULT CheckFileResult(HRESULT hr, const QString& fileName, const QString& why) {
   if (Failed(hr)) {
-    const QString code = QString::number(static_cast<uint32_t>(hr), 16).toUpper();
-    throw EDirectShowException(ErrorText(hr) + QStringLiteral(" ($") + code + QStringLiteral(")."), hr);
+    QString message = FileMessage(ResultMessage(hr), QDir::toNativeSeparators(fileName));
+    if (!why.isEmpty()) message += QLatin1Char('\n') + why;
+    throw EDirectShowException(message, hr);
   }
   return hr;
 }

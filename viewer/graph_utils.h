@@ -67,6 +67,9 @@ class EDirectShowException : public Exception {
 // Raises EDirectShowException for a failure code, reading
 // "<text> ($<CODE>)."; returns `hr` unchanged otherwise.
 HRESULT CheckGraphResult(HRESULT hr);
+// The same for a failure about one file: the message of CheckGraphResult,
+// then the file's name on a line of its own and, when given, why.
+HRESULT CheckFileResult(HRESULT hr, const QString& fileName, const QString& why = {});
 
 // Linear volume 0..10000 to hundredths of a decibel (-10000..0).
 int LinearVolumeToDb(int volume);

@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QRect>
+#include <QLocalServer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QRegularExpression>
@@ -21,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/pk_param.h"
 #include "platform/atomic_write.h"
@@ -333,6 +336,13 @@ class EndToEnd : public ::testing::Test {
     return window;
   }
 
+  void SetMovieDir(const QString& dir) {
+    platform::TRegistry hive(HivePath());
+    ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), true));
+    hive.WriteString(QStringLiteral("MovieDir"), dir);
+    hive.CloseKey();
+  }
+
   // A record as if the movie had been seen `count` times.
   void SeenBefore(const QString& movie, int count, int position) {
     TMovieListDocument list(MovieListPath());
@@ -514,7 +524,9 @@ TEST_F(EndToEnd, AMovieThatCannotBePlayedEndsTheRunWithAnErrorAndNoView) {
   const std::optional<int> exitCode = run->WaitForExit(kStartMs);
   ASSERT_TRUE(exitCode);
   EXPECT_NE(*exitCode, 0);
-  EXPECT_FALSE(run->ErrorOutput().trimmed().isEmpty());
+  const QString error = run->ErrorOutput();
+  EXPECT_TRUE(error.contains(QStringLiteral("The media type of this file is not recognized ($80040240)."))) << qPrintable(error);
+  EXPECT_TRUE(error.contains(notAMovie)) << qPrintable(error);
   EXPECT_FALSE(HasRecord(notAMovie));
   if (switches) {
     EXPECT_EQ(platform::CurrentDisplaySettings()->Width, fScreenBefore->Width);
@@ -556,6 +568,61 @@ TEST_F(EndToEnd, EnterOnAMovieThatCannotBePlayedLeavesItsRecordAsItWas) {
   EXPECT_EQ(Recorded(broken, "ViewDate"), "45000.5");
   EXPECT_EQ(Recorded(broken, "ViewStrDate"), "13/03/2023 12:00:00");
   EXPECT_EQ(Recorded(broken, "ViewPosition"), "42");
+}
+
+TEST_F(EndToEnd, WhatIsNoMovieFileIsRefusedAtOnceWithItsNameAndWhy) {
+  struct TCase {
+    QString Path;
+    QString Why;
+  };
+  std::vector<TCase> cases;
+  const QString pipe = fDir + "/pipe.avi";  // nothing ever writes to it
+  ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+  cases.push_back({pipe, "named pipe"});
+  QLocalServer server;
+  const QString socket = fDir + "/socket.avi";
+  ASSERT_TRUE(server.listen(socket)) << qPrintable(server.errorString());
+  cases.push_back({socket, "socket"});
+  const QString device = fDir + "/device.avi";
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), device));
+  cases.push_back({device, "device"});
+  const QString locked = fDir + "/locked.avi";
+  ASSERT_TRUE(QFile::copy(fMovie, locked));
+  ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::Permissions()));
+  if (::geteuid() != 0) cases.push_back({locked, "Permission denied"});  // root reads it all the same
+
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Path.toStdString());
+    auto run = Start({c.Path});
+    const std::optional<int> exitCode = run->WaitForExit(kStartMs);
+    ASSERT_TRUE(exitCode) << "still waiting on the file";
+    EXPECT_NE(*exitCode, 0);
+    const QString error = run->ErrorOutput();
+    EXPECT_TRUE(error.contains(c.Path)) << qPrintable(error);
+    EXPECT_TRUE(error.contains(c.Why)) << qPrintable(error);
+    EXPECT_FALSE(HasRecord(c.Path));
+  }
+
+  // Shown in a message box: a request to end closes it and ends the run.
+  fEnvironment.remove("CINVO_ERRORS_TO_STDERR");
+  auto shown = Start({pipe});
+  ASSERT_FALSE(shown->WaitForWindow(QString()).isEmpty()) << qPrintable(shown->ErrorOutput());
+  shown->Signal(SIGTERM);
+  EXPECT_TRUE(shown->WaitForExit()) << "the message box outlived the request to end";
+}
+
+TEST_F(EndToEnd, ANamedPipeInTheLibraryHoldsNothingUpAndSigtermEndsTheRun) {
+  const QString movies = fDir + "/Movies";
+  ASSERT_TRUE(QDir().mkpath(movies));
+  // The first movie of the list, selected and previewed at start.
+  ASSERT_EQ(::mkfifo(QFile::encodeName(movies + "/Aardvark.avi").constData(), 0644), 0);
+  ASSERT_TRUE(QFile::copy(fMovie, movies + "/Zebra.avi"));
+  SetMovieDir(movies);
+  auto run = Start({});
+  const QString window = run->WaitForWindow(QStringLiteral("Cinvo"));
+  ASSERT_FALSE(window.isEmpty()) << qPrintable(run->ErrorOutput());
+  run->Signal(SIGTERM);
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
 }
 
 TEST_F(EndToEnd, ARecordThatCannotBeWrittenAtTheEndIsReported) {

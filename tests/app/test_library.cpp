@@ -575,6 +575,29 @@ TEST_F(LibraryTest, TranslatedTextsShapeTheLinesAndAreNeverTakenAsFormats) {
   EXPECT_EQ(w.PopupMenu->actions().at(5), w.cmAbout);
 }
 
+TEST_F(LibraryTest, EditInfoFileMakesAMissingRecordsFileAndNamesTheFileWhenItFails) {
+  Parameters().CDReader.clear();
+  const QString records = testenv::MovieListFile();
+  ASSERT_FALSE(QFile::exists(records));
+  TFrmShowcase& w = Open();
+  {
+    testenv::RecordingOpener opener;
+    w.cmEditInfoFileClick();
+    EXPECT_EQ(opener.Calls(), QStringList({Opened(records)}));
+    ASSERT_TRUE(QFile::exists(records));
+    EXPECT_EQ(QFileInfo(records).size(), 0);
+  }
+  // The desktop finds no file there (gone meanwhile): the message says which.
+  testenv::RecordingOpener missing(2);
+  try {
+    w.cmEditInfoFileClick();
+    ADD_FAILURE() << "no error";
+  } catch (const EToolsError& e) {
+    EXPECT_TRUE(e.Message().startsWith("The specified file was not found.")) << e.what();
+    EXPECT_TRUE(e.Message().contains(records)) << e.what();
+  }
+}
+
 // ------------------------------------------------------------ CD copy
 
 TEST_F(LibraryTest, ACDMovieIsCopiedBeforeItPlays) {
@@ -781,6 +804,48 @@ TEST_F(LibraryTest, AMovieAddedToTheLibraryAppearsByItself) {
   ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 2 && !w.ListsPending(); }));
   EXPECT_EQ(Captions(w), QStringList({"Alpha", "Beta"}));
   QFile::remove(movies_ + "/Alpha.avi");
+  ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 1 && !w.ListsPending(); }));
+  EXPECT_EQ(Captions(w), QStringList({"Beta"}));
+}
+
+TEST_F(LibraryTest, AMoviesDirectoryWrittenAnyWayRefreshesByItself) {
+  Place(movie_, movies_ + "/Alpha.avi");
+  ASSERT_TRUE(QDir().mkpath(base_ + "/other"));
+  ASSERT_TRUE(QFile::link(movies_, base_ + "/link"));
+  Parameters().CDReader.clear();
+  const QStringList forms = {movies_ + "/", base_ + "/other/../Movies", movies_ + "/.", base_ + "//Movies",
+                             base_ + "/link"};
+  for (const QString& form : forms) {
+    SCOPED_TRACE(form.toStdString());
+    Parameters().MovieDir = form;
+    TFrmShowcase& w = Open();
+    ASSERT_EQ(Captions(w), QStringList({"Alpha"}));
+    // Copied in by another program.
+    Place(movie_, movies_ + "/Beta.avi");
+    EXPECT_TRUE(WaitFor([&] { return w.ItemCount() == 2 && !w.ListsPending(); }));
+    EXPECT_EQ(Captions(w), QStringList({"Alpha", "Beta"}));
+    window_.reset();
+    QFile::remove(movies_ + "/Beta.avi");
+  }
+}
+
+TEST_F(LibraryTest, AMoviesDirectoryMadeLaterOrMadeAgainIsWatched) {
+  // The default directory of a first run, or one on a drive not there yet.
+  const QString later = base_ + "/drive/Movies";
+  Parameters().MovieDir = later;
+  Parameters().CDReader.clear();
+  TFrmShowcase& w = Open();
+  EXPECT_EQ(w.ItemCount(), 0);
+  ASSERT_TRUE(QDir().mkpath(later));
+  Place(movie_, later + "/Alpha.avi");
+  ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 1 && !w.ListsPending(); }));
+  EXPECT_EQ(Captions(w), QStringList({"Alpha"}));
+
+  // rm -rf Movies; mkdir Movies; then a movie copied in.
+  ASSERT_TRUE(QDir(later).removeRecursively());
+  ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 0 && !w.ListsPending(); }));
+  ASSERT_TRUE(QDir().mkpath(later));
+  Place(movie_, later + "/Beta.avi");
   ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 1 && !w.ListsPending(); }));
   EXPECT_EQ(Captions(w), QStringList({"Beta"}));
 }

@@ -260,3 +260,53 @@ TEST(ShellNotify, WatchLimitIsReportedOnceAndWatchingGoesOn) {
   EXPECT_TRUE(message.contains("fs.inotify.max_user_watches")) << message.toStdString();
   EXPECT_TRUE(message.contains("sysctl fs.inotify.max_user_watches=")) << message.toStdString();
 }
+
+TEST(ShellNotify, ARootMissingAtStartIsWatchedFromTheMomentItIsMade) {
+  const QString base = testenv::NewTempDir("later");
+  const QString root = base + "/drive/Movies";  // neither exists yet
+  TSHChangeNotify notify;
+  Recorder r;
+  notify.SetOnUpdateDir(r.One("updated"));
+  notify.SetOnCreate(r.One("created"));
+  notify.SetWatchedTrees({root});
+  EXPECT_EQ(notify.Source().WatchCount(), 0);
+
+  // Made one level at a time, and a file put in at once: the root's
+  // appearance is an update of its own, and what it holds is seen.
+  ASSERT_TRUE(QDir(base).mkdir("drive"));
+  ASSERT_TRUE(QDir(base).mkpath("drive/Movies"));
+  ASSERT_TRUE(Touch(root + "/a.avi"));
+  EXPECT_TRUE(r.WaitToHear("updated " + root));
+  EXPECT_TRUE(r.WaitToHear("created " + root + "/a.avi"));
+  ASSERT_TRUE(Touch(root + "/b.avi"));
+  EXPECT_TRUE(r.WaitToHear("created " + root + "/b.avi"));
+  for (const QString& line : r.heard) EXPECT_FALSE(line.contains(base + "/drive ")) << line.toStdString();
+}
+
+TEST(ShellNotify, ARootDeletedAndMadeAgainIsWatchedAgain) {
+  const QString base = testenv::NewTempDir("again");
+  const QString root = base + "/Movies";
+  ASSERT_TRUE(QDir(base).mkpath("Movies"));
+  TSHChangeNotify notify;
+  Recorder r;
+  notify.SetOnUpdateDir(r.One("updated"));
+  notify.SetOnCreate(r.One("created"));
+  notify.SetOnRmDir(r.One("rmdir"));
+  notify.SetWatchedTrees({root});
+
+  // rm -rf Movies; mkdir Movies
+  ASSERT_TRUE(QDir(root).removeRecursively());
+  ASSERT_TRUE(QDir(base).mkdir("Movies"));
+  EXPECT_TRUE(r.WaitToHear("rmdir " + root));
+  ASSERT_TRUE(Touch(root + "/a.avi"));
+  EXPECT_TRUE(r.WaitToHear("created " + root + "/a.avi"));
+
+  // Its parent goes too, then both come back.
+  r.heard.clear();
+  ASSERT_TRUE(QDir(base).removeRecursively());
+  EXPECT_TRUE(r.WaitToHear("rmdir " + root));
+  ASSERT_TRUE(QDir().mkpath(root));
+  EXPECT_TRUE(r.WaitToHear("updated " + root));
+  ASSERT_TRUE(Touch(root + "/b.avi"));
+  EXPECT_TRUE(r.WaitToHear("created " + root + "/b.avi"));
+}

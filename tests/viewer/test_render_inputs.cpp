@@ -63,8 +63,9 @@ TEST_F(RenderInputs, FailedRenderRaisesTextCodeMessageAndSendsNoRenderedEvent) {
   QString message;
   const HRESULT hr = FailureOf(text, &message);
   EXPECT_EQ(hr, E_UNKNOWN_FILE_TYPE);
-  EXPECT_EQ(message, ErrorText(hr) + " ($80040240).");
-  EXPECT_TRUE(QRegularExpression(R"(^\S.* \(\$[0-9A-F]+\)\.$)").match(message).hasMatch());
+  // The text and code, then the file on a line of its own.
+  EXPECT_EQ(message.toStdString(), (ErrorText(hr) + " ($80040240).\n" + text).toStdString());
+  EXPECT_TRUE(QRegularExpression(R"(^\S.* \(\$[0-9A-F]+\)\.\n)").match(message).hasMatch());
   EXPECT_TRUE(Sent(ControlFileRendering));
   EXPECT_FALSE(Sent(ControlFileRendered));
   // Nothing of the failed attempt stays in the graph, and no late error
@@ -77,7 +78,11 @@ TEST_F(RenderInputs, FailedRenderRaisesTextCodeMessageAndSendsNoRenderedEvent) {
 
 TEST_F(RenderInputs, BrokenAndMissingFilesFailWithTheirOwnCodes) {
   EXPECT_EQ(FailureOf(testenv::ProcessTempDir() + "/no such movie.avi"), E_FILE_NOT_FOUND);
-  EXPECT_EQ(FailureOf(testenv::ProcessTempDir()), E_ACCESSDENIED);  // a directory
+  QString message;
+  EXPECT_EQ(FailureOf(testenv::ProcessTempDir(), &message), E_ACCESSDENIED);  // a directory
+  EXPECT_EQ(message.toStdString(), (ErrorText(E_ACCESSDENIED) + " ($80070005).\n" + testenv::ProcessTempDir() +
+                                    "\nIt is a folder, not a movie file.")
+                                       .toStdString());
   EXPECT_EQ(FailureOf(MovieFile(TMovieKind::ZeroByte)), E_INVALID_FILE_FORMAT);
   EXPECT_TRUE(Failed(FailureOf(MovieFile(TMovieKind::HeaderOnly))));
   EXPECT_EQ(FailureOf(MovieFile(TMovieKind::UnknownCodecOnly)), E_NO_DECODER);
