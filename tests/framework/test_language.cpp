@@ -158,13 +158,22 @@ TEST_F(LanguageFiles, TemplateEditSwitchAndSwitchBack) {
   EXPECT_EQ((*AppStrings)[sAbout], "Über");
   EXPECT_EQ(form.translated, 1);
 
-  // English now lacks the title: it stays as German made it.
+  // English now lacks the title and a string: they come back as designed.
   QString english = QString::fromUtf8(testenv::ReadFile(File()));
   english.remove("FrmSample.lbTitle.Caption=Title\r\n");
+  english.remove("strings.2=About\r\n");
   ASSERT_TRUE(testenv::WriteFile(File(), english.toUtf8()));
   Language->SetLanguage(0);
-  EXPECT_EQ(form.lbTitle->text(), "Titel");
+  EXPECT_EQ(form.lbTitle->text(), "Title");
   EXPECT_EQ(form.btGo->text(), "Go");
+  EXPECT_EQ(form._lbData->toolTip(), "How many");
+  EXPECT_EQ((*AppStrings)[sAbout], "About");
+  // Without any English file: every text as designed.
+  Language->SetLanguage(1);
+  ASSERT_TRUE(QFile::remove(File()));
+  Language->SetLanguage(0);
+  EXPECT_EQ(form.btGo->text(), "Go");
+  EXPECT_EQ(form.qsOwn->Caption(), "Own caption");
   EXPECT_EQ((*AppStrings)[sAbout], "About");
 }
 
@@ -303,14 +312,12 @@ TEST_F(LanguageFiles, AddingLanguagesWithBadNamesOrNoTemplate) {
   EXPECT_THROW(Language->AddLanguage(QString(300, 'x')), EQSException);  // the file system refuses it
   EXPECT_FALSE(QFileInfo::exists(root_ + "/../outside"));
 
-  // No template: the directory stays, opening the missing file fails.
-  try {
-    Language->AddLanguage("Espanol");
-    ADD_FAILURE() << "no error";
-  } catch (const EToolsError& e) {
-    EXPECT_EQ(e.Message(), "The specified file was not found.");
-  }
-  EXPECT_TRUE(QFileInfo(root_ + "/Espanol").isDir());
+  // No template yet: it is written first, then copied.
+  Language->AddLanguage("Espanol");
+  EXPECT_TRUE(testenv::ReadFile(File()).endsWith("strings.8=Replace\r\n"));
+  EXPECT_EQ(testenv::ReadFile(File("Espanol")), testenv::ReadFile(File()));
+  ASSERT_EQ(opener.Calls().size(), 1);
+  EXPECT_TRUE(opener.Calls().first().endsWith("/Espanol/CaptionList.txt"));
   EXPECT_EQ(Language->LanguageList().Lines(), QStringList({"English", "Espanol"}));
 
   // Adding a language again keeps the translator's file.
@@ -342,6 +349,19 @@ TEST_F(LanguageFiles, AboutFiles) {
   EXPECT_TRUE(QFileInfo(own).isFile());
   EXPECT_EQ(QFileInfo(own).size(), 0);
   EXPECT_EQ(Language->AboutFile(), own);
+
+  // A Languages directory that cannot be made or written is named as such.
+  const QString blocked = testenv::NewTempDir() + "/a-file";
+  ASSERT_TRUE(testenv::WriteFile(blocked, "not a directory"));
+  qputenv("CINVO_LANGUAGES", (blocked + "/Languages").toLocal8Bit());
+  Language->SetLanguageIndex(0);
+  try {
+    Language->AboutFileForEdit();
+    ADD_FAILURE() << "no error";
+  } catch (const EQSException& e) {
+    EXPECT_TRUE(e.Message().contains("cannot be written")) << e.Message().toStdString();
+    EXPECT_TRUE(e.Message().contains(blocked + "/Languages")) << e.Message().toStdString();
+  }
 }
 
 // An installed program cannot write its own directory: the user's languages
