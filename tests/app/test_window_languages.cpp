@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -22,6 +25,7 @@
 #include "app/pk_fparam.h"
 #include "app/pk_param.h"
 #include "app/pk_str.h"
+#include "controls/qs_Buttons.h"
 #include "controls/qs_Component.h"
 #include "framework/qs_fBaseAPropos.h"
 #include "framework/qs_prompts.h"
@@ -161,6 +165,7 @@ TEST_F(WindowLanguages, AChoiceIsStoredWhenMadeAndTheViewerKeepsIt) {
 }
 
 TEST_F(WindowLanguages, EachWindowWritesAndTakesOnlyItsOwnComponents) {
+  WriteLanguage("Deutsch", "FrmShowcase.cmToolbar.Caption=Falsch\r\nFrmShowcase.cmAbout.Caption=Info\r\n");
   TFrmShowcase& main = Main();
   TFrmViewer& viewer = Viewer();
   viewer.setWindowTitle("Some movie");
@@ -174,8 +179,6 @@ TEST_F(WindowLanguages, EachWindowWritesAndTakesOnlyItsOwnComponents) {
   EXPECT_EQ(lines.filter("Some movie"), QStringList());
 
   // The main window's keys never reach the viewer's own menu.
-  WriteLanguage("Deutsch", "FrmShowcase.cmToolbar.Caption=Falsch\r\nFrmShowcase.cmAbout.Caption=Info\r\n");
-  Language->LoadLanguageList();
   Click(main, "Deutsch");
   EXPECT_EQ(viewer.cmToolbar->text(), "Toolbar");
   EXPECT_EQ(viewer.cmAbout->text(), "About");
@@ -224,6 +227,8 @@ TEST_F(WindowLanguages, TheInformationLinesChangeLanguageAtOnce) {
 }
 
 TEST_F(WindowLanguages, TheTemplateHoldsTheParametersDialogAndTheAboutBox) {
+  WriteLanguage("Deutsch", "FrmRBParam.cbRecurse.Caption=Mit Unterverzeichnissen\r\n"
+                           "frmBaseAboutBox.lbHomePage.Caption=Startseite\r\n");
   TFrmShowcase& main = Main();
   testenv::RecordingOpener opener;
   main.cmEditLanguageClick();
@@ -240,9 +245,6 @@ TEST_F(WindowLanguages, TheTemplateHoldsTheParametersDialogAndTheAboutBox) {
   }
 
   // A translated dialog and about box.
-  WriteLanguage("Deutsch", "FrmRBParam.cbRecurse.Caption=Mit Unterverzeichnissen\r\n"
-                           "frmBaseAboutBox.lbHomePage.Caption=Startseite\r\n");
-  Language->LoadLanguageList();
   Click(main, "Deutsch");
   TFrmRBParam dialog;
   EXPECT_EQ(dialog.cbRecurse->text(), "Mit Unterverzeichnissen");
