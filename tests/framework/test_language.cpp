@@ -350,18 +350,32 @@ TEST_F(LanguageFiles, AboutFiles) {
   EXPECT_EQ(QFileInfo(own).size(), 0);
   EXPECT_EQ(Language->AboutFile(), own);
 
-  // A Languages directory that cannot be made or written is named as such.
-  const QString blocked = testenv::NewTempDir() + "/a-file";
-  ASSERT_TRUE(testenv::WriteFile(blocked, "not a directory"));
-  qputenv("CINVO_LANGUAGES", (blocked + "/Languages").toLocal8Bit());
-  Language->SetLanguageIndex(0);
+  // A language directory that is gone, or that the user cannot write, is
+  // named as such.
+  qputenv("CINVO_LANGUAGES", (root_ + "/gone").toLocal8Bit());
   try {
     Language->AboutFileForEdit();
     ADD_FAILURE() << "no error";
-  } catch (const EQSException& e) {
-    EXPECT_TRUE(e.Message().contains("cannot be written")) << e.Message().toStdString();
-    EXPECT_TRUE(e.Message().contains(blocked + "/Languages")) << e.Message().toStdString();
+  } catch (const EToolsError& e) {
+    EXPECT_EQ(e.Message(), "The about file \"" + root_ + "/gone/Italiano/About.txt\" cannot be created: the directory \"" +
+                               root_ + "/gone/Italiano\" does not exist.");
   }
+  qputenv("CINVO_LANGUAGES", root_.toLocal8Bit());
+  const QString blocked = root_ + "/Italiano";
+  ASSERT_TRUE(QFile::remove(own));
+  ASSERT_TRUE(QFile::setPermissions(blocked, QFile::ReadOwner | QFile::ExeOwner));
+  if (QFile file(own); file.open(QIODevice::WriteOnly)) {
+    file.remove();
+    GTEST_SKIP() << "running with rights that ignore permissions";
+  }
+  try {
+    Language->AboutFileForEdit();
+    ADD_FAILURE() << "no error";
+  } catch (const EToolsError& e) {
+    EXPECT_EQ(e.Message(), "The about file \"" + own + "\" cannot be created: the directory \"" + blocked +
+                               "\" cannot be written.");
+  }
+  QFile::setPermissions(blocked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // An installed program cannot write its own directory: the user's languages
