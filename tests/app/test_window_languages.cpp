@@ -39,17 +39,6 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(2);
-  }
-  return true;
-}
-
 QStringList LanguageItems(const TFrmBaseMain& w) {
   QStringList names;
   for (const QAction* a : w.LanguageMenu()->actions().mid(3)) names.append(a->text());
@@ -218,7 +207,7 @@ TEST_F(WindowLanguages, TheInformationLinesChangeLanguageAtOnce) {
   WriteLanguage("Deutsch", kDeutsch);
   TFrmShowcase& main = Main();
   main.show();
-  ASSERT_TRUE(WaitFor([&] { return main.Activated && !main.ListsPending() && main.ItemCount() == 1; }));
+  ASSERT_TRUE(testenv::WaitForEvents([&] { return main.Activated && !main.ListsPending() && main.ItemCount() == 1; }));
   main.ListView->setCurrentItem(main.Item(0));
   ASSERT_TRUE(main._lbInfoCreation->Caption().startsWith("Created the "));
   Click(main, "Deutsch");
