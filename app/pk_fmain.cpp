@@ -298,12 +298,22 @@ void TFrmShowcase::CreateComponents() {
 void TFrmShowcase::FormCreate() {
   TFrmBaseMain::FormCreate();
   Language->SetHelpURL(QStringLiteral(CINVO_HELP_SITE) + QLatin1String(kHelpPage));
+  // The information lines are made of translated texts: a language chosen
+  // now shows in them at once, not at the next selection.
+  SetOnTranslate([this](QObject*) {
+    for (QTreeWidgetItem* item : ListView->selectedItems())
+      if (auto* movie = dynamic_cast<TMovieItem*>(item);
+          movie && movie->Data() && movie->Data()->FileName.compare(CurrentFile, Qt::CaseInsensitive) == 0)
+        ShowMovieInfo(*movie->Data());
+  });
   CDFiles.clear();
   ListMovieDir = Parameters().MovieDir;
   ListCDReader = Parameters().CDReader;
   DSVideoWindow->ColorControl()->SetBrightness(Parameters().Brightness);
-  const int width = Contexte->ReadInteger(QStringLiteral("Initial"), QStringLiteral("ListViewWidth"),
-                                          kListViewDesignWidth);
+  int width = Contexte->ReadInteger(QStringLiteral("Initial"), QStringLiteral("ListViewWidth"), kListViewDesignWidth);
+  // A width no splitter gives (edited by hand) would hide the list or the
+  // preview: the designed one instead.
+  if (width < ListView->minimumWidth() || width > screen()->virtualGeometry().width()) width = kListViewDesignWidth;
   QList<int> sizes = Splitter->sizes();
   const int total = sizes.value(0) + sizes.value(1);
   Splitter->setSizes({width, qMax(0, total - width)});

@@ -12,6 +12,7 @@
 #include "app/pk_param.h"
 #include "app/pk_str.h"
 #include "framework/qs_designlayout.h"
+#include "framework/qs_language.h"
 #include "framework/qs_prompts.h"
 #include "framework/qs_stringlist.h"
 #include "framework/qs_components.h"
@@ -19,6 +20,9 @@
 TFrmRBParam* FrmRBParam = nullptr;
 
 namespace {
+
+// Modal, so never open when the template is written: made for it instead.
+[[maybe_unused]] const bool kInTemplate = (AddTemplateForm([] { return new TFrmRBParam(); }), true);
 
 // The client size of a page of the page control, for placing its controls.
 constexpr QSize kPageSize(446, 169);

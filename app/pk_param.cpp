@@ -91,6 +91,18 @@ constexpr int kMergeAttempts = 20;
 
 // ---------------------------------------------------------------- parameters
 
+namespace {
+
+// A stored value outside its range (a settings file edited by hand) is
+// taken as the default: one bad value must not keep the program from
+// starting.
+int ReadInRange(const QString& name, int def, int low, int high) {
+  const int value = Contexte->ReadInteger(name, def);
+  return value >= low && value <= high ? value : def;
+}
+
+}  // namespace
+
 void TRBParameters::Load() {
   Recurse = Contexte->ReadBool(QStringLiteral("Recurse"), false);
   MovieDir = Contexte->ReadString(QStringLiteral("MovieDir"), DefaultMovieDir());
@@ -98,8 +110,8 @@ void TRBParameters::Load() {
   ExitOnView = Contexte->ReadBool(QStringLiteral("ExitOnView"), false);
   InternalViewer = Contexte->ReadBool(QStringLiteral("InternalViewer"), true);
   CopyFromCD = Contexte->ReadBool(QStringLiteral("CopyFromCD"), true);
-  ScreenSettingsMode = static_cast<std::uint8_t>(Contexte->ReadInteger(QStringLiteral("ScreenSettingsMode"), 0));
-  Brightness = Contexte->ReadInteger(QStringLiteral("Brightness"), 5000);
+  ScreenSettingsMode = static_cast<std::uint8_t>(ReadInRange(QStringLiteral("ScreenSettingsMode"), 0, 0, 1));
+  Brightness = ReadInRange(QStringLiteral("Brightness"), 5000, 0, 10000);
 }
 
 void TRBParameters::Save() const {

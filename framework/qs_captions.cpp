@@ -117,14 +117,31 @@ bool SetComponentHint(QObject* c, const QString& hint) {
   return true;
 }
 
+bool IsFormWindow(const QObject* object) {
+  const auto* widget = qobject_cast<const QWidget*>(object);
+  if (!widget || !widget->isWindow()) return false;
+  const Qt::WindowType type = widget->windowType();
+  return type == Qt::Window || type == Qt::Dialog || type == Qt::Sheet;
+}
+
+namespace {
+
+void CollectComponents(const QObject* parent, QList<QObject*>& components) {
+  for (QObject* c : parent->children()) {
+    // A window the form owns (the viewer of the main window) is a form of
+    // its own, with its own key; its parts are not this form's.
+    if (IsFormWindow(c)) continue;
+    // Qt's internal parts of compound widgets are no components of ours.
+    if (!c->objectName().startsWith(QStringLiteral("qt_"))) components.append(c);
+    CollectComponents(c, components);
+  }
+}
+
+}  // namespace
+
 QList<QObject*> FormComponents(const QWidget* form) {
   QList<QObject*> components;
-  if (!form) return components;
-  for (QObject* c : form->findChildren<QObject*>()) {
-    // Qt's internal parts of compound widgets are no components of ours.
-    if (c->objectName().startsWith(QStringLiteral("qt_"))) continue;
-    components.append(c);
-  }
+  if (form) CollectComponents(form, components);
   return components;
 }
 
@@ -136,16 +153,15 @@ QString FormKey(const QWidget* form) {
 
 QList<QWidget*> OpenForms() {
   QList<QWidget*> forms;
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    if (!widget->isWindow()) continue;
-    const Qt::WindowType type = widget->windowType();
-    if (type != Qt::Window && type != Qt::Dialog && type != Qt::Sheet) continue;
-    if (!IsOwnClass(widget)) continue;
-    forms.append(widget);
-  }
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (IsFormWindow(widget) && IsOwnClass(widget)) forms.append(widget);
+  SortForms(forms);
+  return forms;
+}
+
+void SortForms(QList<QWidget*>& forms) {
   std::stable_sort(forms.begin(), forms.end(), [](const QWidget* a, const QWidget* b) {
     const int byKey = QString::compare(FormKey(a), FormKey(b), Qt::CaseInsensitive);
     return byKey != 0 ? byKey < 0 : a->objectName() < b->objectName();
   });
-  return forms;
 }

@@ -27,6 +27,14 @@ const char* const kMakerHomePage = "http://www.example.invalid/";
 
 namespace {
 
+// Its texts belong in the written template, though it is only ever open
+// modally.
+[[maybe_unused]] const bool kInTemplate = (AddTemplateForm([] { return new TfrmBaseAboutBox(); }), true);
+
+}  // namespace
+
+namespace {
+
 QFont FormFont(int pixelHeight, bool bold = false) {
   QFont font(QStringLiteral("Tahoma"));
   font.setPixelSize(pixelHeight);
@@ -176,6 +184,9 @@ TfrmBaseAboutBox::TfrmBaseAboutBox(QWidget* parent) : QDialog(parent) {
 }
 
 void TfrmBaseAboutBox::FormCreate() {
+  // Translated like the other windows; its opener then sets its title and
+  // menu item from the string table.
+  if (Language) Language->TranslateForm(this);
   ProgramIcon->SetPicture(QApplication::windowIcon().pixmap(QSize(40, 40), devicePixelRatio()));
   if (Language) {
     const QString file = Language->AboutFile();

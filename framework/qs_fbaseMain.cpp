@@ -24,6 +24,32 @@ namespace {
 // Positions of the fixed sub-items before the first language.
 constexpr int kFirstLanguageItem = 3;
 
+const QString kLanguageValue = QStringLiteral("Language");
+const QString kLanguageNameValue = QStringLiteral("LanguageName");
+
+// The stored choice: the language's name when it still exists (indexes move
+// when languages come and go), else the stored index.
+int StoredLanguage() {
+  const int index = Contexte->ReadInteger(kLanguageValue, Language->LanguageIndex());
+  const int named = Language->IndexOfLanguage(Contexte->ReadString(kLanguageNameValue, QString()));
+  return named > 0 ? named : index;
+}
+
+void StoreLanguage() {
+  Contexte->WriteInteger(kLanguageValue, Language->LanguageIndex());
+  Contexte->WriteString(kLanguageNameValue, Language->LanguageName());
+}
+
+// What a language item stands for: the language's name; empty for the
+// built-in English.
+QString ItemLanguage(int index) { return index > 0 ? Language->LanguageList()[index] : QString(); }
+
+// Every base main window's Languages menu follows the language list.
+void FollowLanguageList() {
+  for (QWidget* widget : QApplication::allWidgets())
+    if (auto* form = qobject_cast<TFrmBaseMain*>(widget)) form->UpdateLanguageItems();
+}
+
 }  // namespace
 
 TFrmBaseMain::TFrmBaseMain(QWidget* parent) : TqsForm(parent) {
@@ -84,13 +110,19 @@ QMenu* TFrmBaseMain::LanguageMenu() const { return cmLanguageList->menu(); }
 void TFrmBaseMain::FormCreate() {
   Language->LoadLanguageList();
   RestoreFormPlacement(this);
-  Language->ForceReload();
-  Language->SetLanguage(Contexte->ReadInteger(QStringLiteral("Language"), Language->LanguageIndex()));
+  if (Language->InUse()) {
+    // A window opened later in the run (the viewer) takes the language the
+    // user sees now, not the one stored at an earlier close.
+    Language->TranslateForm(this);
+  } else {
+    Language->ForceReload();
+    Language->SetLanguage(StoredLanguage());
+  }
   AddLanguageItems();
 }
 
 void TFrmBaseMain::FormClose() {
-  Contexte->WriteInteger(QStringLiteral("Language"), Language->LanguageIndex());
+  StoreLanguage();
   Contexte->SaveForm(this, QString());
 }
 
@@ -110,18 +142,34 @@ void TFrmBaseMain::AddLanguageItems() {
   for (int i = 0; i < list.Count(); ++i) {
     auto* item = new QAction(list[i], this);
     item->setCheckable(true);
+    item->setData(ItemLanguage(i));
     connect(item, &QAction::triggered, this, [this, item] { LanguageItemClick(item); });
     LanguageMenu()->addAction(item);
   }
 }
 
+void TFrmBaseMain::UpdateLanguageItems() {
+  const QList<QAction*> items = LanguageMenu()->actions().mid(kFirstLanguageItem);
+  const TqsStringList& list = Language->LanguageList();
+  bool same = items.size() == list.Count();
+  for (int i = 0; same && i < list.Count(); ++i) same = items.at(i)->data().toString() == ItemLanguage(i);
+  if (same) return;
+  RemoveLanguageItems();
+  AddLanguageItems();
+}
+
 void TFrmBaseMain::RemoveLanguageItems() {
   const QList<QAction*> items = LanguageMenu()->actions();
-  for (qsizetype i = items.size() - 1; i >= kFirstLanguageItem; --i) delete items.at(i);
+  for (qsizetype i = items.size() - 1; i >= kFirstLanguageItem; --i) {
+    // Later: the item may be the one whose click is being handled.
+    LanguageMenu()->removeAction(items.at(i));
+    items.at(i)->deleteLater();
+  }
 }
 
 void TFrmBaseMain::PopupMenuPopup() {
   cmOnlineHelp->setVisible(!Language->HelpURL().isEmpty());
+  UpdateLanguageItems();
   const QList<QAction*> items = LanguageMenu()->actions();
   if (items.size() > kFirstLanguageItem) {
     for (qsizetype i = kFirstLanguageItem; i < items.size(); ++i) items.at(i)->setChecked(false);
@@ -144,34 +192,33 @@ void TFrmBaseMain::cmOnlineHelpClick() {
 void TFrmBaseMain::cmNewLanguageClick() {
   QString name;
   if (!InputQuery((*AppStrings)[sLanguageToAdd], (*AppStrings)[sLanguageName], name)) return;
-  // The list is rebuilt in name order, so a new name can shift the current
-  // language's index: it is followed, or the check mark and the stored
-  // "Language" would name another language. The menu follows the list even
-  // when adding fails half-way (the editor does not open).
-  struct Rebuild {
-    TFrmBaseMain* form;
-    QString current;
-    ~Rebuild() {
-      if (!current.isEmpty()) {
-        const int index = int(Language->LanguageList().Lines().indexOf(current, 1));
-        if (index > 0) Language->SetLanguageIndex(index);
-      }
-      form->RemoveLanguageItems();
-      form->AddLanguageItems();
-    }
-  } rebuild{this, Language->LanguageName()};
+  // The menus follow the list even when adding fails half-way (the editor
+  // does not open).
+  struct Follow {
+    ~Follow() { FollowLanguageList(); }
+  } follow;
   Language->AddLanguage(name);
 }
 
-void TFrmBaseMain::cmEditLanguageClick() { Language->EditLanguage(); }
+void TFrmBaseMain::cmEditLanguageClick() {
+  struct Follow {
+    ~Follow() { FollowLanguageList(); }
+  } follow;
+  Language->EditLanguage();
+}
 
 void TFrmBaseMain::cmCloseClick() { close(); }
 
 void TFrmBaseMain::LanguageItemClick(QObject* sender) {
   auto* item = qobject_cast<QAction*>(sender);
-  if (!item) return;
-  const QList<QAction*> siblings = LanguageMenu()->actions();
-  const qsizetype position = siblings.indexOf(item);
-  if (position < 0) return;
-  Language->SetLanguage(int(position) - kFirstLanguageItem);
+  if (!item || !LanguageMenu()->actions().contains(item)) return;
+  // The item stands for its language, wherever the list now puts it.
+  const QString name = item->data().toString();
+  const int index = name.isEmpty() ? 0 : Language->IndexOfLanguage(name);
+  if (index < 0) {
+    UpdateLanguageItems();
+    return;
+  }
+  Language->SetLanguage(index);
+  StoreLanguage();  // the choice outlives a run that does not end normally
 }

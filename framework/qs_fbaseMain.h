@@ -39,6 +39,8 @@ class TFrmBaseMain : public TqsForm {
   void cmEditLanguageClick();
   void cmCloseClick();
   virtual void LanguageItemClick(QObject* sender);
+  // Rebuilds the language items when the language list has changed.
+  void UpdateLanguageItems();
   // The desktop ends the session (or the program quits): the window closes
   // through its normal path so that language and position are stored.
   void EndSession();

@@ -6,6 +6,8 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "framework/qs_application.h"
 #include "framework/qs_captions.h"
@@ -44,7 +46,31 @@ QString LanguageRelative(const QString& name, const QString& file) {
   return name.isEmpty() ? file : name + QLatin1Char('/') + file;
 }
 
+std::vector<std::function<QWidget*()>>& TemplateForms() {
+  static std::vector<std::function<QWidget*()>> makers;
+  return makers;
+}
+
+// A component's texts as built, kept before a language first replaces them.
+const char* const kDesignedCaption = "qsDesignedCaption";
+const char* const kDesignedHint = "qsDesignedHint";
+
+void KeepDesigned(QObject* component, const char* property, const QString& text) {
+  if (!component->property(property).isValid()) component->setProperty(property, text);
+}
+
+QString Designed(const QObject* component, const char* property, const QString& current) {
+  const QVariant kept = component->property(property);
+  return kept.isValid() ? kept.toString() : current;
+}
+
+// Captions of components named with a leading "_", or unnamed, are filled
+// by the program: they have no designed text to go back to.
+bool HasDesignedCaption(const QString& name) { return !name.isEmpty() && !name.startsWith(QLatin1Char('_')); }
+
 }  // namespace
+
+void AddTemplateForm(std::function<QWidget*()> make) { TemplateForms().push_back(std::move(make)); }
 
 TqsLanguage::TqsLanguage(const QString& localeLanguage) {
   fLanguageIndex = localeLanguage.left(10).compare(QStringLiteral("French"), Qt::CaseInsensitive) == 0 ? 1 : 0;
@@ -100,12 +126,26 @@ void TqsLanguage::LoadLanguageList() {
   if (fLanguageIndex >= fLanguageList.Count()) fLanguageIndex = 0;
 }
 
+int TqsLanguage::IndexOfLanguage(const QString& name) const {
+  return name.isEmpty() ? -1 : int(fLanguageList.Lines().indexOf(name, 1));
+}
+
+void TqsLanguage::Relist() {
+  const QString current = LanguageName();
+  ListLanguages(fLanguageList);
+  fListLoaded = true;
+  // The list is in name order: a new name can move the current language.
+  const int index = IndexOfLanguage(current);
+  if (index > 0) fLanguageIndex = index;
+}
+
 QString TqsLanguage::LanguageName() const {
   if (fLanguageIndex <= 0 || fLanguageIndex >= fLanguageList.Count()) return QString();
   return fLanguageList[fLanguageIndex];
 }
 
 void TqsLanguage::SetLanguage(int index) {
+  fInUse = true;
   if (!fReloadPending && index == fLanguageIndex) return;
   fLanguageIndex = index;
   if (fLanguageIndex >= fLanguageList.Count()) fLanguageIndex = 0;
@@ -123,7 +163,12 @@ QString TqsLanguage::LanguageDir(const QString& name) const {
 
 void TqsLanguage::LoadCaptions() {
   const QString path = ReadablePath(LanguageRelative(LanguageName(), kCaptionFile));
-  if (!QFileInfo::exists(path)) return;
+  if (!QFileInfo::exists(path)) {
+    // Nothing to translate with: the texts as designed, not those of the
+    // language shown before.
+    fCaptions.Clear();
+    return;
+  }
   QStringList lines;
   QString error;
   if (ReadCaptionFile(path, lines, error))
@@ -132,11 +177,17 @@ void TqsLanguage::LoadCaptions() {
     ReportErrorLater(QStringLiteral("The language file \"%1\" cannot be read: %2").arg(path, error));
 }
 
+void TqsLanguage::KeepDesignedStrings() {
+  if (!AppStrings) return;
+  for (int n = int(fDesignedStrings.size()); n < AppStrings->Count(); ++n) fDesignedStrings.append((*AppStrings)[n]);
+}
+
 void TqsLanguage::TranslateAll() {
   if (AppStrings) {
+    KeepDesignedStrings();
     for (int n = 0; n < AppStrings->Count(); ++n) {
       const QString value = fCaptions.Values(QStringLiteral("strings.%1").arg(n));
-      if (!value.isEmpty()) (*AppStrings)[n] = value;
+      (*AppStrings)[n] = value.isEmpty() ? fDesignedStrings.at(n) : value;
     }
   }
   for (QWidget* form : OpenForms()) TranslateForm(form);
@@ -147,40 +198,80 @@ void TqsLanguage::TranslateForm(QWidget* form) {
   const QString key = FormKey(form);
   for (QObject* component : FormComponents(form)) {
     const QString name = component->objectName();
-    if (ComponentCaption(component)) {
+    if (const auto caption = ComponentCaption(component)) {
+      const bool designed = HasDesignedCaption(name);
+      if (designed) KeepDesigned(component, kDesignedCaption, *caption);
       const QString value = fCaptions.Values(QStringLiteral("%1.%2.Caption").arg(key, name));
-      if (!value.isEmpty()) SetComponentCaption(component, value);
+      if (!value.isEmpty())
+        SetComponentCaption(component, value);
+      else if (designed && Designed(component, kDesignedCaption, *caption) != *caption)
+        SetComponentCaption(component, Designed(component, kDesignedCaption, *caption));
     }
-    if (ComponentHint(component)) {
+    if (const auto hint = ComponentHint(component)) {
+      const bool designed = !name.isEmpty();
+      if (designed) KeepDesigned(component, kDesignedHint, *hint);
       const QString value = fCaptions.Values(QStringLiteral("%1.%2.Hint").arg(key, name));
-      if (!value.isEmpty()) SetComponentHint(component, value);
+      if (!value.isEmpty())
+        SetComponentHint(component, value);
+      else if (designed && Designed(component, kDesignedHint, *hint) != *hint)
+        SetComponentHint(component, Designed(component, kDesignedHint, *hint));
     }
   }
   if (auto* qsForm = qobject_cast<TqsForm*>(form); qsForm && qsForm->OnTranslate()) qsForm->OnTranslate()(form);
 }
 
-void TqsLanguage::WriteCaptionList(const QString& fileName) {
+QStringList TqsLanguage::CaptionLines(bool designed) {
+  QList<QWidget*> forms = OpenForms();
+  // Windows that are only ever open modally are made, unshown, for the
+  // write, unless one is open now.
+  std::vector<std::unique_ptr<QWidget>> made;
+  for (const auto& make : TemplateForms()) {
+    std::unique_ptr<QWidget> form(make());
+    const QString key = FormKey(form.get());
+    if (std::none_of(forms.begin(), forms.end(), [&](const QWidget* open) { return FormKey(open) == key; })) {
+      forms.append(form.get());
+      made.push_back(std::move(form));
+    }
+  }
+  SortForms(forms);
+
   QStringList lines;
-  for (QWidget* form : OpenForms()) {
+  for (QWidget* form : forms) {
     const QString key = FormKey(form);
     for (QObject* component : FormComponents(form)) {
       const QString name = component->objectName();
       if (name.isEmpty()) continue;
       if (!name.startsWith(QLatin1Char('_'))) {
-        const auto caption = ComponentCaption(component);
-        if (caption && !caption->isEmpty()) lines.append(QStringLiteral("%1.%2.Caption=%3").arg(key, name, *caption));
+        if (auto caption = ComponentCaption(component)) {
+          if (designed) caption = Designed(component, kDesignedCaption, *caption);
+          if (!caption->isEmpty()) lines.append(QStringLiteral("%1.%2.Caption=%3").arg(key, name, *caption));
+        }
       }
-      const auto hint = ComponentHint(component);
-      if (hint && !hint->isEmpty()) lines.append(QStringLiteral("%1.%2.Hint=%3").arg(key, name, *hint));
+      if (auto hint = ComponentHint(component)) {
+        if (designed) hint = Designed(component, kDesignedHint, *hint);
+        if (!hint->isEmpty()) lines.append(QStringLiteral("%1.%2.Hint=%3").arg(key, name, *hint));
+      }
     }
   }
-  if (AppStrings)
-    for (int n = 0; n < AppStrings->Count(); ++n) lines.append(QStringLiteral("strings.%1=%2").arg(n).arg((*AppStrings)[n]));
-  WriteCaptionFile(fileName, lines);
+  if (AppStrings) {
+    KeepDesignedStrings();
+    for (int n = 0; n < AppStrings->Count(); ++n)
+      lines.append(QStringLiteral("strings.%1=%2").arg(n).arg(designed ? fDesignedStrings.at(n) : (*AppStrings)[n]));
+  }
+  return lines;
+}
+
+void TqsLanguage::WriteCaptionList(const QString& fileName) { WriteCaptionFile(fileName, CaptionLines(false)); }
+
+void TqsLanguage::WriteTemplate(const QString& fileName) {
+  // English is the program's own texts, whatever language shows now.
+  QDir().mkpath(LanguagesDir());
+  WriteCaptionFile(fileName, CaptionLines(true));
 }
 
 QString TqsLanguage::CreateLanguage(const QString& name) {
   const QString dir = AddBackslash(LanguagesDir()) + name;
+  const bool existed = QFileInfo(dir).isDir();
   if (!QDir().mkpath(dir))
     throw EQSException(QStringLiteral("The language \"%1\" cannot be added: the directory \"%2\" cannot be created.")
                            .arg(name, dir));
@@ -188,11 +279,21 @@ QString TqsLanguage::CreateLanguage(const QString& name) {
   // A translator's existing file is never overwritten by the template; an
   // installed language edited for the first time starts from its own file.
   if (!QFileInfo::exists(file)) {
-    const QString installed = InstalledPath(LanguageRelative(name, kCaptionFile));
-    ShellCopyFile(installed.isEmpty() ? ReadablePath(kCaptionFile) : installed, file, false, false);
+    try {
+      QString from = InstalledPath(LanguageRelative(name, kCaptionFile));
+      if (from.isEmpty()) from = ReadablePath(kCaptionFile);
+      if (!QFileInfo::exists(from)) WriteTemplate(from);  // English was never edited
+      ShellCopyFile(from, file, false, false);
+      if (!QFileInfo::exists(file))
+        throw EQSException(QStringLiteral("The language \"%1\" cannot be added: its file \"%2\" cannot be written.")
+                               .arg(name, file));
+    } catch (...) {
+      // No empty directory is left to be listed as a language.
+      if (!existed) QDir().rmdir(dir);
+      throw;
+    }
   }
-  ListLanguages(fLanguageList);
-  fListLoaded = true;
+  Relist();
   return file;
 }
 
@@ -217,7 +318,7 @@ void TqsLanguage::EditLanguage() {
       QDir().mkpath(LanguagesDir());
       const QString installed = InstalledPath(kCaptionFile);
       if (installed.isEmpty())
-        WriteCaptionList(path);
+        WriteTemplate(path);
       else
         ShellCopyFile(installed, path, false, false);
     }
@@ -241,7 +342,15 @@ QString TqsLanguage::AboutFileForEdit() const {
       return path;
     }
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly)) file.close();  // a failure shows when the file is opened
+    if (!file.open(QIODevice::WriteOnly)) {
+      QString dir = LanguageDir(LanguageName());
+      dir.chop(1);
+      throw EToolsError(QFileInfo(dir).isDir()
+                            ? QStringLiteral("The about file \"%1\" cannot be created: the directory \"%2\" cannot be written.")
+                                  .arg(path, dir)
+                            : QStringLiteral("The about file \"%1\" cannot be created: the directory \"%2\" does not exist.")
+                                  .arg(path, dir));
+    }
   }
   return path;
 }

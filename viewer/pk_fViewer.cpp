@@ -22,6 +22,7 @@
 #include "controls/qs_Buttons.h"
 #include "controls/qs_Component.h"
 #include "controls/qs_XPMenu.h"
+#include "framework/qs_application.h"
 #include "framework/qs_designlayout.h"
 #include "framework/qs_messages.h"
 #include "framework/qs_prompts.h"
@@ -274,7 +275,8 @@ void TFrmViewer::FormCreate() {
   TFrmBaseMain::FormCreate();
   fCurrentMovie = std::make_unique<TMovieData>(QString(), false);  // empty: no file, not from a CD
   ShowToolbar(false);
-  fViewMode = static_cast<uint8_t>(Contexte->ReadInteger(QStringLiteral("ViewMode"), 2));
+  const int viewMode = Contexte->ReadInteger(QStringLiteral("ViewMode"), 2);
+  fViewMode = static_cast<uint8_t>(viewMode >= 0 && viewMode <= 2 ? viewMode : 2);  // a hand-edited value: the default
 }
 
 TMovieData& TFrmViewer::CurrentMovie() { return *fCurrentMovie; }
@@ -296,7 +298,14 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
   fPowerOffWasOn = DisablePowerOff();
   fScreenTaken = true;
   try {
-    ApplyScreenSettingsMode(Parameters().ScreenSettingsMode);
+    try {
+      ApplyScreenSettingsMode(Parameters().ScreenSettingsMode);
+    } catch (const EToolsError& e) {
+      // The movie plays at the screen's own mode; the user is told once.
+      static bool told = false;
+      if (!told) ReportErrorLater(e.Message());
+      told = true;
+    }
     DSVideoWindow->ColorControl()->SetBrightness(Parameters().Brightness);
 
     fMovieFileName = fileName;

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QRect>
 #include <QLocalServer>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QRegularExpression>
@@ -753,6 +754,42 @@ TEST_F(EndToEnd, ThePreviewPlaysTheFirstSoundTrackOnly) {
   run->Signal(SIGTERM);
   EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
   EXPECT_NEAR(Pitch(testenv::ReadFile(sound), kRate), 440, 40);
+}
+
+// Settings saved on a larger screen, or edited by hand: the program starts,
+// on the screen, with what it could not use taken as its default.
+TEST_F(EndToEnd, BadStoredSettingsStillGiveAStartOnTheScreen) {
+  ASSERT_TRUE(fScreenBefore);
+  {
+    platform::TRegistry hive(HivePath());
+    ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), true));
+    hive.WriteInteger(QStringLiteral("Brightness"), 99999);
+    hive.CloseKey();
+    ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Settings\\FrmShowcase"), true));
+    hive.WriteInteger(QStringLiteral("Left"), fScreenBefore->Width + 1220);
+    hive.WriteInteger(QStringLiteral("Top"), fScreenBefore->Height + 776);
+    hive.WriteInteger(QStringLiteral("Width"), -50);
+    hive.WriteInteger(QStringLiteral("Height"), 0);
+    hive.CloseKey();
+  }
+  auto run = Start({});
+  const QString window = run->WaitForWindow(QStringLiteral("Cinvo"));
+  ASSERT_FALSE(window.isEmpty()) << qPrintable(run->ErrorOutput());
+  const auto geometry = Tool(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window});
+  ASSERT_TRUE(geometry);
+  QMap<QString, int> at;
+  for (const QString& line : geometry->split('\n', Qt::SkipEmptyParts)) at[line.section('=', 0, 0)] = line.section('=', 1).toInt();
+  EXPECT_LE(at["X"], fScreenBefore->Width - 100) << qPrintable(*geometry);
+  EXPECT_LT(at["Y"], fScreenBefore->Height - 20) << qPrintable(*geometry);
+  EXPECT_GE(at["WIDTH"], 200) << qPrintable(*geometry);
+  EXPECT_GE(at["HEIGHT"], 100) << qPrintable(*geometry);
+  // Reachable with the mouse: its menu closes it.
+  ASSERT_TRUE(run->PickMenuItem(window, TRun::kMenuClose));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  EXPECT_FALSE(run->ErrorOutput().contains(QStringLiteral("out of range")));
+  platform::TRegistry hive(HivePath());
+  ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), false));
+  EXPECT_EQ(hive.ReadInteger(QStringLiteral("Brightness")), 5000);
 }
 
 TEST_F(EndToEnd, CopiesUnderAnotherFileNameRunSideBySide) {

@@ -43,16 +43,7 @@ using testmovies::TMovieKind;
 namespace {
 
 // Runs the event loop until `done` holds or `ms` have passed.
-bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(2);
-  }
-  return true;
-}
+bool WaitFor(const std::function<bool()>& done, int ms = 20000) { return testenv::WaitForEvents(done, ms); }
 
 void Place(const QString& movie, const QString& path) {
   QDir().mkpath(QFileInfo(path).absolutePath());

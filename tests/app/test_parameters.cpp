@@ -85,10 +85,10 @@ TEST_F(ParametersTest, OddStoredValuesFallBackOrAreNarrowed) {
   store->WriteString("Brightness", "bright");     // wrong type: default
   store->WriteInteger("Recurse", 7);              // any non-zero is true
   store->WriteInteger("MovieDir", 3);             // wrong type: default
-  store->WriteInteger("ScreenSettingsMode", 261);  // low 8 bits kept
+  store->WriteInteger("ScreenSettingsMode", 261);  // out of range: default
   Parameters().Load();
   EXPECT_EQ(Parameters().Brightness, 5000);
   EXPECT_TRUE(Parameters().Recurse);
   EXPECT_EQ(Parameters().MovieDir, AppDir() + "Movies");
-  EXPECT_EQ(Parameters().ScreenSettingsMode, 5);
+  EXPECT_EQ(Parameters().ScreenSettingsMode, 0);
 }

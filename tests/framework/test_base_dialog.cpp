@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPushButton>
 
 #include "controls/qs_Component.h"
 #include "framework/qs_contexte.h"
 #include "framework/qs_designlayout.h"
 #include "framework/qs_fBaseDialog.h"
+#include "framework/qs_formplacement.h"
 #include "framework/qs_language.h"
 #include "tests/support/modal_answer.h"
 #include "tests/support/framework_fixture.h"
@@ -40,6 +43,17 @@ TEST_F(BaseDialog, FixedBorderRestoresOnlyLeftAndTop) {
   EXPECT_EQ(FormBorderStyle(&dialog), TFormBorderStyle::bsDialog);
   EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_TRUE(dialog.testAttribute(Qt::WA_Moved));
+}
+
+TEST_F(BaseDialog, ADialogStoredOffTheScreenComesBackOnIt) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  Contexte->WriteInteger(kSection, "Left", 2500);
+  Contexte->WriteInteger(kSection, "Top", 1800);
+  TFrmSampleDialog dialog;
+  EXPECT_TRUE(screen.intersects(dialog.geometry()));
+  EXPECT_EQ(dialog.x(), screen.right() + 1 - 100);
+  EXPECT_LE(dialog.y() + kMinimumVisibleTitleBar, screen.bottom() + 1);
+  EXPECT_EQ(dialog.size(), QSize(322, 207));
 }
 
 TEST_F(BaseDialog, WithoutAStoredPositionTheSystemPlacesIt) {

@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
 #include <QPushButton>
 
@@ -11,6 +13,7 @@
 #include "framework/qs_contexte.h"
 #include "framework/qs_fBaseAPropos.h"
 #include "framework/qs_fbaseMain.h"
+#include "framework/qs_formplacement.h"
 #include "framework/qs_language.h"
 #include "framework/qs_prompts.h"
 #include "framework/qs_str.h"
@@ -76,15 +79,46 @@ TEST_F(BaseMainWindow, CreationAppliesTheStoredLanguageToEveryOpenWindow) {
   EXPECT_EQ(first.cmAbout->text(), "À propos");
   EXPECT_EQ(Texts(first.LanguageMenu()).mid(3), QStringList({"English", "Deutsch", "French"}));
 
-  // A second window re-reads the stored value and re-applies it everywhere.
+  // A second window takes the language in use, whatever is stored.
   Contexte->WriteInteger("Language", 1);
   TFrmSampleMain second;
-  EXPECT_EQ(second.cmAbout->text(), "Über");
+  EXPECT_EQ(second.cmAbout->text(), "À propos");
+  EXPECT_EQ(first.cmAbout->text(), "À propos");
+  EXPECT_EQ(Language->LanguageName(), "French");
+  // A choice reaches every open window.
+  second.LanguageMenu()->actions().at(4)->trigger();
   EXPECT_EQ(first.cmAbout->text(), "Über");
   EXPECT_EQ(first.cmClose->text(), "Schließen");
   EXPECT_EQ((*AppStrings)[sAbout], "Über das Programm");
   first.PopupMenuPopup();
   EXPECT_EQ(Checks(first.LanguageMenu()), QList<bool>({false, true, false}));
+}
+
+TEST_F(BaseMainWindow, TheStoredLanguageNameWinsOverItsIndex) {
+  WriteLanguage("Deutsch", "FrmSampleMain.cmAbout.Caption=Über\r\n");
+  WriteLanguage("French", "FrmSampleMain.cmAbout.Caption=À propos\r\n");
+  {
+    TFrmSampleMain form;
+    form.LanguageMenu()->actions().at(4)->trigger();
+    EXPECT_EQ(Contexte->ReadString("LanguageName", "-"), "Deutsch");
+    EXPECT_EQ(Contexte->ReadInteger("Language", -1), 1);
+  }
+  // A language added between runs moves Deutsch to index 2.
+  QDir().mkpath(root_ + "/Aaa");
+  FinalizeSettingsUnit();
+  InitializeSettingsUnit();
+  {
+    TFrmSampleMain form;
+    EXPECT_EQ(Language->LanguageName(), "Deutsch");
+    EXPECT_EQ(form.cmAbout->text(), "Über");
+  }
+  // A stored name that no longer exists: the index decides.
+  Contexte->WriteString("LanguageName", "Gone");
+  Contexte->WriteInteger("Language", 3);
+  FinalizeSettingsUnit();
+  InitializeSettingsUnit();
+  TFrmSampleMain form;
+  EXPECT_EQ(Language->LanguageName(), "French");
 }
 
 TEST_F(BaseMainWindow, AStoredLanguageBeyondTheListSelectsEnglishWithoutLoading) {
@@ -221,6 +255,38 @@ TEST_F(BaseMainWindow, ClosingStoresLanguageAndPositionButNotWhenMaximised) {
   EXPECT_EQ(Contexte->ReadInteger("Language", -1), 1);
   EXPECT_EQ(Contexte->ReadInteger(kSection, "Left", -1), 30);
   EXPECT_EQ(Contexte->ReadInteger(kSection, "Width", -1), 500);
+}
+
+TEST_F(BaseMainWindow, AWindowStoredOffTheScreenComesBackOnIt) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  Contexte->WriteInteger(kSection, "Left", screen.right() + 1200);
+  Contexte->WriteInteger(kSection, "Top", screen.bottom() + 800);
+  {
+    TFrmSampleMain form;
+    // The least move that shows 100 pixels of its width and its title bar.
+    EXPECT_EQ(form.x(), screen.right() + 1 - 100);
+    EXPECT_GE(form.y(), screen.top());
+    EXPECT_LE(form.y() + kMinimumVisibleTitleBar, screen.bottom() + 1);
+    EXPECT_GT(form.y(), screen.center().y());
+    EXPECT_EQ(form.size(), QSize(415, 238));
+  }
+  Contexte->WriteInteger(kSection, "Left", screen.left() - 5000);
+  Contexte->WriteInteger(kSection, "Top", screen.top() - 30);
+  Contexte->WriteInteger(kSection, "Width", -50);
+  Contexte->WriteInteger(kSection, "Height", 0);
+  {
+    TFrmSampleMain form;
+    EXPECT_EQ(form.size(), QSize(415, 238)) << "a size below the minimum gives the designed size";
+    EXPECT_EQ(form.x(), screen.left() + 100 - form.width());
+    EXPECT_EQ(form.y(), screen.top());
+  }
+  // A window already on the screen stays where it was.
+  Contexte->WriteInteger(kSection, "Left", screen.left() + 10);
+  Contexte->WriteInteger(kSection, "Top", screen.top() + 20);
+  Contexte->WriteInteger(kSection, "Width", 300);
+  Contexte->WriteInteger(kSection, "Height", 200);
+  TFrmSampleMain form;
+  EXPECT_EQ(form.geometry(), QRect(screen.left() + 10, screen.top() + 20, 300, 200));
 }
 
 TEST_F(BaseMainWindow, WithoutAStoredPositionTheSystemPlacesTheWindow) {

@@ -158,13 +158,22 @@ TEST_F(LanguageFiles, TemplateEditSwitchAndSwitchBack) {
   EXPECT_EQ((*AppStrings)[sAbout], "Über");
   EXPECT_EQ(form.translated, 1);
 
-  // English now lacks the title: it stays as German made it.
+  // English now lacks the title and a string: they come back as designed.
   QString english = QString::fromUtf8(testenv::ReadFile(File()));
   english.remove("FrmSample.lbTitle.Caption=Title\r\n");
+  english.remove("strings.2=About\r\n");
   ASSERT_TRUE(testenv::WriteFile(File(), english.toUtf8()));
   Language->SetLanguage(0);
-  EXPECT_EQ(form.lbTitle->text(), "Titel");
+  EXPECT_EQ(form.lbTitle->text(), "Title");
   EXPECT_EQ(form.btGo->text(), "Go");
+  EXPECT_EQ(form._lbData->toolTip(), "How many");
+  EXPECT_EQ((*AppStrings)[sAbout], "About");
+  // Without any English file: every text as designed.
+  Language->SetLanguage(1);
+  ASSERT_TRUE(QFile::remove(File()));
+  Language->SetLanguage(0);
+  EXPECT_EQ(form.btGo->text(), "Go");
+  EXPECT_EQ(form.qsOwn->Caption(), "Own caption");
   EXPECT_EQ((*AppStrings)[sAbout], "About");
 }
 
@@ -303,14 +312,12 @@ TEST_F(LanguageFiles, AddingLanguagesWithBadNamesOrNoTemplate) {
   EXPECT_THROW(Language->AddLanguage(QString(300, 'x')), EQSException);  // the file system refuses it
   EXPECT_FALSE(QFileInfo::exists(root_ + "/../outside"));
 
-  // No template: the directory stays, opening the missing file fails.
-  try {
-    Language->AddLanguage("Espanol");
-    ADD_FAILURE() << "no error";
-  } catch (const EToolsError& e) {
-    EXPECT_EQ(e.Message(), "The specified file was not found.");
-  }
-  EXPECT_TRUE(QFileInfo(root_ + "/Espanol").isDir());
+  // No template yet: it is written first, then copied.
+  Language->AddLanguage("Espanol");
+  EXPECT_TRUE(testenv::ReadFile(File()).endsWith("strings.8=Replace\r\n"));
+  EXPECT_EQ(testenv::ReadFile(File("Espanol")), testenv::ReadFile(File()));
+  ASSERT_EQ(opener.Calls().size(), 1);
+  EXPECT_TRUE(opener.Calls().first().endsWith("/Espanol/CaptionList.txt"));
   EXPECT_EQ(Language->LanguageList().Lines(), QStringList({"English", "Espanol"}));
 
   // Adding a language again keeps the translator's file.
@@ -342,6 +349,33 @@ TEST_F(LanguageFiles, AboutFiles) {
   EXPECT_TRUE(QFileInfo(own).isFile());
   EXPECT_EQ(QFileInfo(own).size(), 0);
   EXPECT_EQ(Language->AboutFile(), own);
+
+  // A language directory that is gone, or that the user cannot write, is
+  // named as such.
+  qputenv("CINVO_LANGUAGES", (root_ + "/gone").toLocal8Bit());
+  try {
+    Language->AboutFileForEdit();
+    ADD_FAILURE() << "no error";
+  } catch (const EToolsError& e) {
+    EXPECT_EQ(e.Message(), "The about file \"" + root_ + "/gone/Italiano/About.txt\" cannot be created: the directory \"" +
+                               root_ + "/gone/Italiano\" does not exist.");
+  }
+  qputenv("CINVO_LANGUAGES", root_.toLocal8Bit());
+  const QString blocked = root_ + "/Italiano";
+  ASSERT_TRUE(QFile::remove(own));
+  ASSERT_TRUE(QFile::setPermissions(blocked, QFile::ReadOwner | QFile::ExeOwner));
+  if (QFile file(own); file.open(QIODevice::WriteOnly)) {
+    file.remove();
+    GTEST_SKIP() << "running with rights that ignore permissions";
+  }
+  try {
+    Language->AboutFileForEdit();
+    ADD_FAILURE() << "no error";
+  } catch (const EToolsError& e) {
+    EXPECT_EQ(e.Message(), "The about file \"" + own + "\" cannot be created: the directory \"" + blocked +
+                               "\" cannot be written.");
+  }
+  QFile::setPermissions(blocked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // An installed program cannot write its own directory: the user's languages

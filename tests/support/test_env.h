@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace testenv {
 
 // A directory private to this test process, removed at exit.
@@ -20,6 +22,8 @@ QStringList& RecordedErrors();
 // Runs the event loop until pending queued calls (deferred error reports)
 // have run.
 void DrainEvents();
+// Runs the event loop until `done` holds or `ms` have passed.
+bool WaitForEvents(const std::function<bool()>& done, int ms = 20000);
 
 // Writes `data` to `path`, creating directories; false on failure.
 bool WriteFile(const QString& path, const QByteArray& data);
