@@ -13,7 +13,6 @@
 #include <gst/gst.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -25,13 +24,13 @@
 
 #include <atomic>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 #include "app/pk_fmain.h"
 #include "app/pk_param.h"
 #include "app/pk_str.h"
 #include "controls/qs_Buttons.h"
+#include "bench/bench_support.h"
 #include "bench/bench_table.h"
 #include "bench/private_env.h"
 #include "framework/qs_application.h"
@@ -46,22 +45,10 @@ namespace {
 
 constexpr int kSeconds = 10;
 
-double CpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec / 1e9;
-}
+double CpuSeconds() { return benchsupport::ProcessCpuSeconds(); }
 
-bool RunUntil(const std::function<bool()>& done, int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < ms) {
-    QEventLoop loop;
-    QTimer::singleShot(20, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-  return done();
-}
+// Polled every 20 ms: the loop's own cost stays out of the figures.
+bool RunUntil(const std::function<bool()>& done, int ms) { return benchsupport::RunUntil(done, ms, 20); }
 
 QString MakeMovie(const QString& dir, const QString& name, const QString& codec) {
   const QString path = QDir(dir).filePath(name);
@@ -103,7 +90,7 @@ TFigures DecodeLimit(const QString& movie, gint64 from = 0) {
   }
   frames = 0;  // the preroll frame is counted again when it plays
   gst_element_set_state(pipeline, GST_STATE_PLAYING);
-  if (GstMessage* m = gst_bus_timed_pop_filtered(bus, (kSeconds + 60) * GST_SECOND,
+  if (GstMessage* m = gst_bus_timed_pop_filtered(bus, (kSeconds + 170) * GST_SECOND,
                                                  GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)))
     gst_message_unref(m);
   TFigures figures{CpuSeconds() - start, frames};
@@ -168,7 +155,7 @@ TFigures WindowRun(const QString& movie, int brightness = 5000) {
   const double start = CpuSeconds();
   graph.RenderMediaFile(movie);
   graph.Play();
-  if (!RunUntil([&] { return EveryFrame(window), watch.done; }, (kSeconds + 60) * 1000))
+  if (!RunUntil([&] { return EveryFrame(window), watch.done; }, (kSeconds + 170) * 1000))
     std::fprintf(stderr, "window: no end\n");
   TFigures figures{CpuSeconds() - start, window.FramesPainted()};
   graph.RemoveListener(&watch);
@@ -186,7 +173,7 @@ TFigures ViewerRun(const QString& movie, QSize* shownAt) {
   EveryFrame(*viewer.DSVideoWindow);
   const double start = CpuSeconds();
   viewer.OpenMovie(movie, &record);
-  if (!RunUntil([&] { return EveryFrame(*viewer.DSVideoWindow), watch.done; }, (kSeconds + 60) * 1000))
+  if (!RunUntil([&] { return EveryFrame(*viewer.DSVideoWindow), watch.done; }, (kSeconds + 170) * 1000))
     std::fprintf(stderr, "viewer: no end\n");
   TFigures figures{CpuSeconds() - start, viewer.DSVideoWindow->FramesPainted()};
   *shownAt = viewer.DSVideoWindow->size();
@@ -195,23 +182,17 @@ TFigures ViewerRun(const QString& movie, QSize* shownAt) {
   return figures;
 }
 
-int IndexOf(const TFrmShowcase& window, const QString& caption) {
-  for (int i = 0; i < window.ItemCount(); ++i)
-    if (window.Item(i)->text(0) == caption) return i;
-  return -1;
-}
-
 TFigures PreviewRun(TFrmShowcase& window, const QString& name, QSize* shownAt) {
   // A small movie first, so that the selection below starts a preview.
-  window.ListView->setCurrentItem(window.Item(IndexOf(window, QStringLiteral("Blank"))));
+  window.ListView->setCurrentItem(window.Item(benchsupport::ItemIndex(window, QStringLiteral("Blank"))));
   RunUntil([&] { return window.FilterGraph->GraphState() == 3; }, 30000);
   TCompleteWatch watch;
   window.FilterGraph->AddListener(&watch);
   const quint64 before = window.DSVideoWindow->FramesPainted();
   const double start = CpuSeconds();
   EveryFrame(*window.DSVideoWindow);
-  window.ListView->setCurrentItem(window.Item(IndexOf(window, name)));
-  if (!RunUntil([&] { return EveryFrame(*window.DSVideoWindow), watch.done; }, (kSeconds + 60) * 1000))
+  window.ListView->setCurrentItem(window.Item(benchsupport::ItemIndex(window, name)));
+  if (!RunUntil([&] { return EveryFrame(*window.DSVideoWindow), watch.done; }, (kSeconds + 170) * 1000))
     std::fprintf(stderr, "preview: no end\n");
   TFigures figures{CpuSeconds() - start, window.DSVideoWindow->FramesPainted() - before};
   *shownAt = window.DSVideoWindow->size();

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "bench/bench_support.h"
 #include "viewer/filter_graph.h"
 #include "viewer/video_renderer.h"
 #include "viewer/video_window.h"
@@ -26,12 +27,6 @@
 namespace {
 
 constexpr int kSeconds = 10;
-
-double CpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec / 1e9;
-}
 
 QString MakeMovie(const QString& dir) {
   const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
@@ -104,9 +99,9 @@ int main(int argc, char** argv) {
     TFakeWindow fake;
     graph.AddMemberFilter(&fake);
     graph.SetActive(true);
-    const double start = CpuSeconds();
+    const double start = benchsupport::ProcessCpuSeconds();
     if (!PlayToEnd(graph, movie)) std::fprintf(stderr, "fakesink run did not complete\n");
-    fakeCpu = CpuSeconds() - start;
+    fakeCpu = benchsupport::ProcessCpuSeconds() - start;
     fakeFrames = fake.frames;
     graph.RemoveMemberFilter(&fake);
   }
@@ -122,9 +117,9 @@ int main(int argc, char** argv) {
     graph.SetActive(true);
     window.SetFilterGraph(&graph);
     window.ColorControl();
-    const double start = CpuSeconds();
+    const double start = benchsupport::ProcessCpuSeconds();
     if (!PlayToEnd(graph, movie)) std::fprintf(stderr, "window run did not complete\n");
-    windowCpu = CpuSeconds() - start;
+    windowCpu = benchsupport::ProcessCpuSeconds() - start;
     painted = window.FramesPainted();
     decoded = window.OwnRenderer() ? window.OwnRenderer()->FramesDelivered() : 0;
   }
