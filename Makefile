@@ -82,8 +82,8 @@ bench: build
 		$(XVFB_BENCH) "$$b" > $(BENCH_LOG).one 2>&1; status=$$?; \
 		grep -v '^@row' $(BENCH_LOG).one; cat $(BENCH_LOG).one >> $(BENCH_LOG); \
 		[ $$status = 0 ] || exit 1; fi; done
-	@echo; awk -F '\t' 'BEGIN { printf "%-58s %-12s %-30s %s\n", "figure", "value", "reference (same run)", "aim" } \
-		$$1 == "@row" { printf "%-58s %-12s %-30s %s\n", $$2, $$3, $$4, $$5 }' $(BENCH_LOG)
+	@echo; awk -F '\t' 'BEGIN { printf "%-68s %-10s %-26s %s\n", "figure", "value", "reference (same run)", "aim" } \
+		$$1 == "@row" { printf "%-68s %-10s %-26s %s\n", $$2, $$3, $$4, $$5 }' $(BENCH_LOG)
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer:
 # memory errors, undefined behaviour and leaks of our own code fail a test.

@@ -6,7 +6,8 @@
 // each next to the decoding limit of the same file in the same run
 // (`filesrc ! decodebin ! fakesink sync=true`, from the same position).
 // CPU is this process's own, around each run; frames are counted where they
-// are painted, by the window's own counter.
+// are painted, by the window's own counter (the cued first picture counts
+// once more: it is painted when cued and again when the movie plays).
 //
 // Run under X11 with a 1920x1080 screen (`make bench` does):
 //   xvfb-run -a -s '-screen 0 1920x1080x24' build/bench/bench_video_4k [movie directory]
