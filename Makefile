@@ -76,9 +76,19 @@ package: build
 test: build
 	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j2 --timeout 300
 
+# Every benchmark on a 1920x1080 screen, then one table of the figures they
+# tagged (figure, value, reference from the same run, aim).
+XVFB_BENCH := xvfb-run -a -s '-screen 0 1920x1080x24 -noreset'
+BENCH_LOG := $(BUILD_DIR)/bench/figures.log
 bench: build
 	cmake --build $(BUILD_DIR) --target benches
-	@for b in $(BUILD_DIR)/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then $(XVFB) "$$b" || exit 1; fi; done
+	@: > $(BENCH_LOG)
+	@for b in $(BUILD_DIR)/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then \
+		$(XVFB_BENCH) "$$b" > $(BENCH_LOG).one 2>&1; status=$$?; \
+		grep -v '^@row' $(BENCH_LOG).one; cat $(BENCH_LOG).one >> $(BENCH_LOG); \
+		[ $$status = 0 ] || exit 1; fi; done
+	@echo; awk -F '\t' 'BEGIN { printf "%-68s %-10s %-26s %s\n", "figure", "value", "reference (same run)", "aim" } \
+		$$1 == "@row" { printf "%-68s %-10s %-26s %s\n", $$2, $$3, $$4, $$5 }' $(BENCH_LOG)
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer:
 # memory errors, undefined behaviour and leaks of our own code fail a test.

@@ -22,6 +22,7 @@
 #include "app/pk_fmain.h"
 #include "app/pk_param.h"
 #include "app/pk_str.h"
+#include "bench/private_env.h"
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
 #include "framework/qs_tools.h"
@@ -129,14 +130,7 @@ double FindMs(const QString& find, const QString& root) {
 
 int main(int argc, char** argv) {
   QTemporaryDir base;
-  const QByteArray dir = base.path().toLocal8Bit();
-  // Private settings, records, languages and session; no sound output.
-  qputenv("CINVO_REGISTRY", dir + "/registry.json");
-  qputenv("CINVO_MOVIELIST", dir + "/MovieList.ini");
-  qputenv("CINVO_LANGUAGES", dir + "/Languages");
-  qputenv("XDG_CONFIG_HOME", dir + "/config");
-  qputenv("XDG_RUNTIME_DIR", dir);
-  qputenv("CINVO_AUDIO_SINK", "fakesink sync=true");
+  benchenv::UsePrivateEnvironment(base.path());
 
   TqsApplication app(argc, argv);
   SetErrorDisplay([](const QString& message) { std::fprintf(stderr, "error shown: %s\n", qPrintable(message)); });

@@ -6,6 +6,7 @@
 
 #include "viewer/graph_internal.h"
 #include "viewer/graph_renderers.h"
+#include "viewer/hardware_decoders.h"
 
 using namespace graphinternal;
 
@@ -16,6 +17,7 @@ void EnsureGStreamer() {
     GError* error = nullptr;
     const bool ok = gst_init_check(nullptr, nullptr, &error);
     if (error) g_error_free(error);
+    if (ok) SetHardwareDecoding(HardwareDecodingAllowed());
     return ok;
   }();
   if (!ready) CheckGraphResult(E_FAIL);

@@ -14,6 +14,7 @@ namespace {
 // only knows saturation.
 constexpr const char* kColorEnable = "cinvo-color-enable";
 constexpr const char* kSaturation = "cinvo-saturation";
+constexpr const char* kScaleCaps = "scale-caps";
 
 GType MixerType() {
   static const GType type = g_type_register_static_simple(GST_TYPE_BIN, CLSID_OverlayMixer, sizeof(GstBinClass),
@@ -62,17 +63,19 @@ bool Get(GstColorBalance* balance, const char* channel, double* fraction) {
 }  // namespace
 
 GstElement* CreateOverlayMixer() {
+  GstElement* scale = gst_element_factory_make("videoscale", nullptr);
+  GstElement* size = gst_element_factory_make("capsfilter", kScaleCaps);
   GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
   GstElement* balance = gst_element_factory_make("videobalance", nullptr);
-  if (!convert || !balance) {
-    if (convert) gst_object_unref(convert);
-    if (balance) gst_object_unref(balance);
+  if (!scale || !size || !convert || !balance) {
+    for (GstElement* e : {scale, size, convert, balance})
+      if (e) gst_object_unref(e);
     return nullptr;
   }
   GstElement* bin = GST_ELEMENT(g_object_new(MixerType(), nullptr));
-  gst_bin_add_many(GST_BIN(bin), convert, balance, nullptr);
-  gst_element_link(convert, balance);
-  GstPad* input = gst_element_get_static_pad(convert, "sink");
+  gst_bin_add_many(GST_BIN(bin), scale, size, convert, balance, nullptr);
+  gst_element_link_many(scale, size, convert, balance, nullptr);
+  GstPad* input = gst_element_get_static_pad(scale, "sink");
   GstPad* output = gst_element_get_static_pad(balance, "src");
   gst_element_add_pad(bin, gst_ghost_pad_new("Input", input));
   gst_element_add_pad(bin, gst_ghost_pad_new("Output", output));
@@ -82,6 +85,22 @@ GstElement* CreateOverlayMixer() {
 }
 
 bool IsOverlayMixer(GstElement* filter) { return filter && G_TYPE_CHECK_INSTANCE_TYPE(filter, MixerType()); }
+
+void MixerSetScaleLimit(GstElement* mixer, const QSize& size) {
+  if (!IsOverlayMixer(mixer)) return;
+  GstElement* filter = gst_bin_get_by_name(GST_BIN(mixer), kScaleCaps);
+  if (!filter) return;
+  GstCaps* caps = size.isEmpty() ? gst_caps_new_any()
+                                 : gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, size.width(), "height",
+                                                       G_TYPE_INT, size.height(), nullptr);
+  GstCaps* current = nullptr;
+  g_object_get(filter, "caps", &current, nullptr);
+  // The same caps again would renegotiate for nothing.
+  if (!current || !gst_caps_is_equal(current, caps)) g_object_set(filter, "caps", caps, nullptr);
+  if (current) gst_caps_unref(current);
+  gst_caps_unref(caps);
+  gst_object_unref(filter);
+}
 
 bool MixerGetColorControls(GstElement* mixer, TDDColorControl* record) {
   if (!record || record->dwSize != sizeof(TDDColorControl)) return false;

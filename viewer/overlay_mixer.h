@@ -1,9 +1,14 @@
 #pragma once
 // The colour stage the video window puts in front of its renderer: a bin of
-// type CLSID_OverlayMixer ("videoconvert ! videobalance") with an input pin
-// "Input" and an output pin "Output". Its colour settings are read and
-// written as one record, reached through the element's GstColorBalance.
+// type CLSID_OverlayMixer ("videoscale ! capsfilter ! videoconvert !
+// videobalance") with an input pin "Input" and an output pin "Output". Its
+// colour settings are read and written as one record, reached through the
+// element's GstColorBalance. A picture larger than the window is scaled
+// down first, in the decoder's format: the colours are then changed on the
+// small picture, and the decoded frame is only ever read.
 #include <gst/gst.h>
+
+#include <QSize>
 
 #include <cstdint>
 
@@ -44,6 +49,8 @@ constexpr uint32_t kMixerColorCaps =
 // A new, floating colour stage; nullptr when its elements are missing.
 GstElement* CreateOverlayMixer();
 bool IsOverlayMixer(GstElement* filter);
+// The size the stage scales the picture to; empty keeps the decoded size.
+void MixerSetScaleLimit(GstElement* mixer, const QSize& size);
 
 // Fills `record` (its dwSize must be 40) with the stage's settings; false
 // when `mixer` is no colour stage or the record is malformed. Sharpness and

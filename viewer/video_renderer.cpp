@@ -44,6 +44,7 @@ struct TVideoRenderer::Slot {
   QSize sampleVideoSize;        // the picture size that frame was decoded at
   QSize videoSize;
   QSize pixelAspect{1, 1};
+  bool watchedUpstream = false;  // the size comes from a pad before the renderer
   quint64 delivered = 0;
 
   ~Slot() {
@@ -107,13 +108,12 @@ TVideoRenderer::TVideoRenderer() : fSlot(std::make_shared<Slot>()) {
   GstPad* target = gst_element_get_static_pad(convertIn, "sink");
   GstPad* input = gst_ghost_pad_new("sink", target);
   gst_object_unref(target);
-  gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &TVideoRenderer::OnCaps,
-                    new std::shared_ptr<Slot>(fSlot),
-                    [](gpointer data) { delete static_cast<std::shared_ptr<Slot>*>(data); });
+  AddCapsWatch(input, fSlot, false);
   gst_element_add_pad(fFilter, input);
 }
 
 TVideoRenderer::~TVideoRenderer() {
+  WatchPicture(nullptr);
   SetReceiver(nullptr);
   fLastFrame = QImage();
   if (!fFilter) return;
@@ -149,18 +149,60 @@ GstFlowReturn TVideoRenderer::OnNewPreroll(GstAppSink* sink, gpointer slot) {
   return GST_FLOW_OK;
 }
 
+struct TVideoRenderer::CapsWatch {
+  std::shared_ptr<Slot> slot;
+  bool upstream;
+  void Take(GstCaps* caps) {
+    GstVideoInfo video;
+    if (!caps || !gst_video_info_from_caps(&video, caps)) return;
+    std::lock_guard lock(slot->mutex);
+    if (slot->watchedUpstream != upstream) return;
+    slot->videoSize = QSize(video.width, video.height);
+    slot->pixelAspect = video.par_n > 0 && video.par_d > 0 ? QSize(video.par_n, video.par_d) : QSize(1, 1);
+  }
+};
+
+gulong TVideoRenderer::AddCapsWatch(GstPad* pad, const std::shared_ptr<Slot>& slot, bool upstream) {
+  return gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &TVideoRenderer::OnCaps,
+                           new CapsWatch{slot, upstream},
+                           [](gpointer data) { delete static_cast<CapsWatch*>(data); });
+}
+
 GstPadProbeReturn TVideoRenderer::OnCaps(GstPad*, GstPadProbeInfo* info, gpointer data) {
   GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
   if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
   GstCaps* caps = nullptr;
   gst_event_parse_caps(event, &caps);
-  GstVideoInfo video;
-  if (!caps || !gst_video_info_from_caps(&video, caps)) return GST_PAD_PROBE_OK;
-  Slot* slot = static_cast<std::shared_ptr<Slot>*>(data)->get();
-  std::lock_guard lock(slot->mutex);
-  slot->videoSize = QSize(video.width, video.height);
-  slot->pixelAspect = video.par_n > 0 && video.par_d > 0 ? QSize(video.par_n, video.par_d) : QSize(1, 1);
+  static_cast<CapsWatch*>(data)->Take(caps);
   return GST_PAD_PROBE_OK;
+}
+
+void TVideoRenderer::WatchPicture(GstPad* pad) {
+  if (pad == fWatchedPad) return;
+  if (fWatchedPad) {
+    gst_pad_remove_probe(fWatchedPad, fWatchProbe);
+    gst_object_unref(fWatchedPad);
+    fWatchedPad = nullptr;
+    fWatchProbe = 0;
+  }
+  {
+    std::lock_guard lock(fSlot->mutex);
+    fSlot->watchedUpstream = pad != nullptr;
+  }
+  GstPad* own = fFilter ? gst_element_get_static_pad(fFilter, "sink") : nullptr;
+  GstPad* source = pad ? pad : own;
+  if (pad) {
+    fWatchedPad = GST_PAD(gst_object_ref(pad));
+    fWatchProbe = AddCapsWatch(pad, fSlot, true);
+  }
+  // What already passed is not seen again by the probe.
+  if (source) {
+    if (GstCaps* caps = gst_pad_get_current_caps(source)) {
+      CapsWatch{fSlot, pad != nullptr}.Take(caps);
+      gst_caps_unref(caps);
+    }
+  }
+  if (own) gst_object_unref(own);
 }
 
 QImage TVideoRenderer::CurrentFrame() {

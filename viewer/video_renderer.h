@@ -58,6 +58,10 @@ class TVideoRenderer {
   // Frames larger than this are scaled down by the graph before they reach
   // the window; an empty size (or one not smaller) keeps the decoded size.
   void SetScaleLimit(const QSize& size);
+  // Takes the picture size and aspect from `pad`, upstream of a stage that
+  // may already scale the picture down, instead of from its own input; a
+  // null pad goes back to its own input.
+  void WatchPicture(GstPad* pad);
   QSize ScaleLimit() const { return fScaleLimit; }
 
   // Source rectangle operations. A rectangle outside the picture, or any
@@ -83,12 +87,16 @@ class TVideoRenderer {
   struct Slot;
   static GstFlowReturn OnNewSample(GstAppSink* sink, gpointer slot);
   static GstFlowReturn OnNewPreroll(GstAppSink* sink, gpointer slot);
-  static GstPadProbeReturn OnCaps(GstPad* pad, GstPadProbeInfo* info, gpointer slot);
+  struct CapsWatch;
+  static GstPadProbeReturn OnCaps(GstPad* pad, GstPadProbeInfo* info, gpointer watch);
+  static gulong AddCapsWatch(GstPad* pad, const std::shared_ptr<Slot>& slot, bool upstream);
 
   GstElement* fFilter = nullptr;
   GstElement* fCapsFilter = nullptr;
   std::shared_ptr<Slot> fSlot;
   QSize fScaleLimit;
+  GstPad* fWatchedPad = nullptr;  // referenced
+  gulong fWatchProbe = 0;
   QRect fSource;  // in picture pixels; follows the picture while default
   bool fDefaultSource = true;
   quint64 fFramesTaken = 0;

@@ -257,6 +257,12 @@ void TDSVideoWindowEx2::OverlayStep(int code) {
     fColorControl->ReadHardwareColors();
     fColorControl->ApplyColors();
   }
+  if (fOwnRenderer) {
+    // The stage may scale first: the picture's own size is read before it.
+    GstPad* input = fOverlayInUse && fMixer ? gst_element_get_static_pad(fMixer, "Input") : nullptr;
+    fOwnRenderer->WatchPicture(input);
+    if (input) gst_object_unref(input);
+  }
   AttachVideoWindow();
 }
 
@@ -325,7 +331,9 @@ bool TDSVideoWindowEx2::event(QEvent* event) {
 void TDSVideoWindowEx2::FrameArrived() {
   if (!fOwnRenderer) return;
   const QRect before = PictureRect();
+  const quint64 taken = fOwnRenderer->FramesTaken();
   fFrame = fOwnRenderer->CurrentFrame();
+  if (fOwnRenderer->FramesTaken() != taken) fFrameCounted = false;
   RemoveRetiredRenderer();
   const QSize videoSize = fOwnRenderer->FrameVideoSize();
   if (videoSize != fFrameVideoSize) {
@@ -383,11 +391,17 @@ QRect TDSVideoWindowEx2::PictureRect() const {
 
 void TDSVideoWindowEx2::UpdateScaleLimit() {
   if (!fOwnRenderer) return;
+  // The colour stage scales before it changes colours; the renderer's own
+  // scaler only bridges a moment when the two differ.
+  const auto apply = [this](const QSize& size) {
+    fOwnRenderer->SetScaleLimit(size);
+    if (fMixer && fOverlayInUse) MixerSetScaleLimit(fMixer, fOwnRenderer->ScaleLimit());
+  };
   const QRect target = PictureRect();
   const QRect source = fOwnRenderer->SourceRect();
   const QSize video = fOwnRenderer->VideoSize();
   if (target.isEmpty() || source.isEmpty() || video.isEmpty()) {
-    fOwnRenderer->SetScaleLimit(QSize());
+    apply(QSize());
     return;
   }
   // The whole frame at the scale its source rectangle is painted with.
@@ -395,7 +409,7 @@ void TDSVideoWindowEx2::UpdateScaleLimit() {
   const int w = std::max(1, static_cast<int>(std::lround(video.width() * ratio * target.width() / source.width())));
   const int h =
       std::max(1, static_cast<int>(std::lround(video.height() * ratio * target.height() / source.height())));
-  fOwnRenderer->SetScaleLimit(QSize(w, h));
+  apply(QSize(w, h));
 }
 
 void TDSVideoWindowEx2::paintEvent(QPaintEvent* event) {
@@ -422,7 +436,11 @@ void TDSVideoWindowEx2::paintEvent(QPaintEvent* event) {
   if (drawn) around -= QRegion(target);
   for (const QRect& r : around) painter.fillRect(r, fColor);
   painter.end();
-  if (drawn) ++fFramesPainted;
+  // A frame painted again (a repaint) is not another frame.
+  if (drawn && !fFrameCounted) {
+    ++fFramesPainted;
+    fFrameCounted = true;
+  }
   if (fOnPaint) fOnPaint(this);
 }
 

@@ -126,7 +126,7 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   QRect PictureRect() const;
   // The frame being shown (null before the first one).
   const QImage& CurrentFrame() const { return fFrame; }
-  // The frames painted since creation.
+  // The frames painted since creation, each once however often repainted.
   quint64 FramesPainted() const { return fFramesPainted; }
 
   // IMemberFilter
@@ -214,6 +214,7 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   QImage fFrame;
   QSize fFrameVideoSize;
   quint64 fFramesPainted = 0;
+  bool fFrameCounted = false;  // the frame in fFrame is in fFramesPainted
   bool fPressed = false;
   // Screen-saving phases this window switched off while shown.
   bool fSavingSuppressed = false;

@@ -2,6 +2,8 @@
 // box, crop, stretch, zoom), the colour stage in the graph and its undo,
 // colours on painted pixels, pictures that change size, and the window's
 // lifetime against its graph.
+#include <gst/video/colorbalance.h>
+#include <gst/video/video.h>
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -265,6 +267,48 @@ TEST(VideoWindowMovies, ColourStageJoinsTheGraphAndColoursReachThePixels) {
   EXPECT_EQ(colors->Sharpness(), 5);
   EXPECT_FALSE(caps.CanOverlayGraphic());
   EXPECT_EQ(rig.window.OwnRenderer(), nullptr);
+}
+
+namespace {
+QSize CurrentSize(GstElement* element, const char* padName) {
+  QSize size;
+  GstPad* pad = gst_element_get_static_pad(element, padName);
+  if (GstCaps* caps = pad ? gst_pad_get_current_caps(pad) : nullptr) {
+    GstVideoInfo info;
+    if (gst_video_info_from_caps(&info, caps)) size = QSize(info.width, info.height);
+    gst_caps_unref(caps);
+  }
+  if (pad) gst_object_unref(pad);
+  return size;
+}
+}  // namespace
+
+// The decoded frame is only read: the colour stage works on the picture
+// already scaled to the window, and the picture's own size stays known.
+TEST(VideoWindowMovies, ALargePictureIsScaledBeforeItsColoursChange) {
+  Rig rig(160, 120);
+  rig.window.ColorControl()->SetBrightness(8000);
+  ASSERT_TRUE(rig.Render(PlainMovie("grey43", 640, 480, "pattern=solid-color foreground-color=0xff808080", 10)));
+  ASSERT_TRUE(rig.Recue());
+  ASSERT_TRUE(WaitFor([&] { return rig.window.CurrentFrame().size() == QSize(160, 120); }, 10000));
+  GstElement* balance = gst_bin_get_by_interface(GST_BIN(rig.window.Mixer()), GST_TYPE_COLOR_BALANCE);
+  ASSERT_NE(balance, nullptr);
+  EXPECT_EQ(CurrentSize(balance, "sink"), QSize(160, 120));
+  EXPECT_EQ(rig.window.OwnRenderer()->VideoSize(), QSize(640, 480));
+  EXPECT_EQ(rig.window.OverlayRect(), QRect(0, 0, 160, 120));
+  EXPECT_GT(Gray(Center(rig.Shot())), 0x80 + 40);
+  long w = 0, h = 0;
+  rig.window.GraphRenderer()->GetVideoSize(&w, &h);
+  EXPECT_EQ(QSize(w, h), QSize(640, 480));
+
+  // Enlarged: the whole picture goes through the stage again.
+  rig.window.resize(800, 600);
+  ASSERT_TRUE(rig.Recue());
+  ASSERT_TRUE(WaitFor([&] { return rig.window.CurrentFrame().size() == QSize(640, 480); }, 10000));
+  EXPECT_EQ(CurrentSize(balance, "sink"), QSize(640, 480));
+  EXPECT_EQ(rig.window.OverlayRect(), QRect(0, 0, 800, 600));
+  EXPECT_GT(Gray(Center(rig.Shot())), 0x80 + 40);
+  gst_object_unref(balance);
 }
 
 TEST(VideoWindowMovies, ColourOffGivesGrey) {

@@ -1,6 +1,6 @@
 // Plays a generated movie in the viewer on a real X display and saves what
 // the screen shows, for a person to look at:
-//   xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' build/tests/viewer/cinvo_viewer_shots /tmp/shots
+//   xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' build/tests/viewer/cinvo_viewer_shots /tmp/shots [movie]
 // writes toolbar.png (the picture with the toolbar), menu.png and
 // menu-display-size.png (the popup menu with its bar caption, then with the
 // display sizes open), and normal.png, full-screen.png, 16-9.png for a
@@ -83,7 +83,9 @@ int main(int argc, char** argv) {
   InitializeLauncherStrings();
   Parameters().Load();
 
-  const QString wide = MakeMovie(scratch.path(), QStringLiteral("Wide Movie"), QStringLiteral("640x272"));
+  // A movie named after the directory is shown instead of the wide one.
+  const QString wide = argc > 2 ? QString::fromLocal8Bit(argv[2])
+                                : MakeMovie(scratch.path(), QStringLiteral("Wide Movie"), QStringLiteral("640x272"));
   const QString standard = MakeMovie(scratch.path(), QStringLiteral("Standard Movie"), QStringLiteral("640x480"));
   if (wide.isEmpty() || standard.isEmpty()) {
     std::fprintf(stderr, "ffmpeg could not make the movies\n");
