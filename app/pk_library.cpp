@@ -110,7 +110,7 @@ void TFrmShowcase::ScanMovieDir() {
     ListsDone();
     return;
   }
-  const QString mask = AddBackslash(ListMovieDir) + QStringLiteral("*.avi");
+  const QString mask = MovieMask(ListMovieDir, Parameters().MovieTypes);
   fScan = std::make_unique<TMovieDirScan>(
       this, mask, Parameters().Recurse, [this](TFoundMovie& found) { MovieFound(found); },
       [this] { AddFoundMovies(false); },
@@ -158,6 +158,7 @@ void TFrmShowcase::ListsDone() {
       step();
   }
   if (ListsPending()) return;
+  ListChanged();
   if (std::exchange(fPreviewAfterLists, false)) PostWindowMessage(this, WM_PREVIEW, fPreviewSerial);
   Q_EMIT ListsComplete();
 }
@@ -194,7 +195,8 @@ void TFrmShowcase::ScanCD() {
   if (cdRoot.isEmpty()) return;
   const QString root = AddBackslash(cdRoot);
   if (!DriveReady(root)) return;
-  ForEachFile(root + QStringLiteral("*.avi"), [this](const QString& path, const TSearchRec&) { AddCDMovie(path); });
+  ForEachFile(MovieMask(root, Parameters().MovieTypes),
+              [this](const QString& path, const TSearchRec&) { AddCDMovie(path); });
 }
 
 void TFrmShowcase::AddCDMovie(const QString& path) {
