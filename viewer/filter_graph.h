@@ -316,6 +316,10 @@ class TFilterGraph : public QObject {
   static bool RunOnUiThread(RenderJob* job, const std::function<void()>& call);
   static void LinkDecodedPad(RenderJob* job, GstPad* pad);
   static void UnrenderedStream(RenderJob* job, GstPad* pad);
+  static void LinkSubtitlePad(RenderJob* job, GstPad* pad);
+  // The output of a stage that turns the picture upright as the stream's
+  // orientation tag asks (a new reference), or null when there is none.
+  static GstPad* UprightOutput(RenderJob* job, GstPad* pad);
 
   QString fLogFile;
   bool fActive = false;
