@@ -471,6 +471,10 @@ void TFilterGraph::LinkDecodedPad(RenderJob* job, GstPad* pad) {
     return;
   }
   if (audio) ApplyRendererAudio(renderer, job->volumeDb, job->balanceDb);
+  AddRenderer(job, pad, renderer, kind);
+}
+
+void TFilterGraph::AddRenderer(RenderJob* job, GstPad* pad, GstElement* renderer, const QString& kind) {
   gst_object_ref_sink(renderer);
   gst_bin_add(GST_BIN(job->pipeline), renderer);
   GstPad* input = gst_element_get_static_pad(renderer, "sink");
@@ -486,7 +490,6 @@ void TFilterGraph::LinkDecodedPad(RenderJob* job, GstPad* pad) {
     ++job->unrendered;
 }
 
-
 void TFilterGraph::LinkSubtitlePad(RenderJob* job, GstPad* pad) {
   const QString kind = CapsName(pad);
   GstElement* renderer = CreateSubtitleRenderer();
@@ -498,21 +501,9 @@ void TFilterGraph::LinkSubtitlePad(RenderJob* job, GstPad* pad) {
   // The language and the movie's choice are known now; the subtitles
   // themselves may come much later.
   TakeStreamInfo(renderer, pad);
-  gst_object_ref_sink(renderer);
-  gst_bin_add(GST_BIN(job->pipeline), renderer);
-  GstPad* input = gst_element_get_static_pad(renderer, "sink");
-  const bool linked = GST_PAD_LINK_SUCCESSFUL(gst_pad_link(pad, input));
-  gst_object_unref(input);
-  gst_element_sync_state_with_parent(renderer);
-  job->AddLog(QStringLiteral("Connected %1 to new %2").arg(kind, FilterClassID(renderer)));
-  std::lock_guard lock(job->mutex);
-  job->created.push_back(renderer);
-  // A sparse stream: it neither counts as the movie's data nor holds up
-  // the check that some data came.
-  if (linked)
-    ++job->rendered;
-  else
-    ++job->unrendered;
+  // A sparse stream: no first-buffer count, so it never holds up the check
+  // that some data came.
+  AddRenderer(job, pad, renderer, kind);
 }
 
 GstPad* TFilterGraph::UprightOutput(RenderJob* job, GstPad* pad) {

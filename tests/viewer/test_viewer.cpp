@@ -214,13 +214,17 @@ TEST_F(ViewerTest, ResumesBeforeTheStoredPointAndStoresTheSecondReachedOnClose) 
   EXPECT_FALSE(viewer.isVisible());
   EXPECT_FALSE(viewer.FilterGraph->Active());
   EXPECT_EQ(viewer.CurrentMovie().ViewPosition, 3723);
-  ASSERT_EQ(handed.size(), 1u);
+  // The pause handed over the point reached then, the close the last one.
+  ASSERT_EQ(handed.size(), 2u);
   EXPECT_EQ(handed[0].first, record.FileName);
-  EXPECT_EQ(handed[0].second, 3723);
+  EXPECT_GE(handed[0].second, 585);
+  EXPECT_LT(handed[0].second, 590);
+  EXPECT_EQ(handed[1].first, record.FileName);
+  EXPECT_EQ(handed[1].second, 3723);
   EXPECT_EQ(Contexte->ReadInteger(QStringLiteral("ViewMode"), -1), 2);
   // Closing a hidden viewer again does nothing.
   viewer.close();
-  EXPECT_EQ(handed.size(), 1u);
+  EXPECT_EQ(handed.size(), 2u);
 
   // The same window plays the next movie; a point in the last tenth means
   // the beginning. Escape closes.
@@ -232,8 +236,8 @@ TEST_F(ViewerTest, ResumesBeforeTheStoredPointAndStoresTheSecondReachedOnClose) 
   QApplication::setActiveWindow(&viewer);
   QTest::keyClick(&viewer, Qt::Key_Escape);
   EXPECT_FALSE(viewer.isVisible());
-  ASSERT_EQ(handed.size(), 2u);
-  EXPECT_LT(handed[1].second, 10);
+  ASSERT_EQ(handed.size(), 3u);
+  EXPECT_LT(handed[2].second, 10);
 }
 
 TEST_F(ViewerTest, GoToReadsItsAnswerAndTheKeysMoveAndPause) {
