@@ -12,7 +12,7 @@ PACKAGES := \
 	libx11-dev libxext-dev libxrandr-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth x11-xserver-utils xdotool ffmpeg jq xdg-utils dbus-daemon \
-	desktop-file-utils appstream libglib2.0-bin \
+	desktop-file-utils appstream libglib2.0-bin dpkg-dev file \
 	fonts-dejavu-core fonts-wine
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -35,7 +35,7 @@ SANITIZE_ENV := \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	LSAN_OPTIONS=suppressions=$(SANITIZE_SUPP)/lsan.supp
 
-.PHONY: all deps configure build run install test bench clean check-sanitize
+.PHONY: all deps configure build run install package test bench clean check-sanitize
 
 all: build
 
@@ -67,6 +67,11 @@ run: build
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 	-command -v update-desktop-database >/dev/null && update-desktop-database -q $(PREFIX)/share/applications
+
+# The Debian package, $(BUILD_DIR)/cinvo_<version>_<arch>.deb.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls $(BUILD_DIR)/cinvo_*.deb
 
 test: build
 	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j2 --timeout 300

@@ -12,6 +12,7 @@
 #include "app/pk_fmain.h"
 #include "app/pk_param.h"
 #include "app/pk_str.h"
+#include "app/pk_thumbnail.h"
 #include "assets/qs_Assets.h"
 #include "controls/qs_XPMenu.h"
 #include "framework/qs_JustOne.h"
@@ -80,6 +81,9 @@ void ShowPendingErrors() { QCoreApplication::processEvents(); }
 }  // namespace
 
 int main(int argc, char** argv) {
+  // File managers ask for thumbnails while Cinvo may run: no window, no
+  // single-instance check.
+  if (IsThumbnailCommand(argc, argv)) return RunThumbnailCommand(argc, argv);
   // Before anything else: a second copy only brings the first forward.
   if (!IsFirstInstance()) return EXIT_SUCCESS;
   platform::IgnoreClosedOutput();

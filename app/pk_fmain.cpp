@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <utility>
+#include <vector>
 
 #include "app/pk_fparam.h"
 #include "app/pk_param.h"
@@ -29,6 +30,8 @@
 #include "framework/qs_tools.h"
 #include "viewer/color_control.h"
 #include "viewer/filter_graph.h"
+#include "viewer/graph_renderers.h"
+#include "viewer/graph_utils.h"
 #include "viewer/video_window.h"
 #include "viewer/pk_fViewer.h"
 #include "controls/qs_ShellNotify.h"
@@ -60,6 +63,36 @@ QString FormatText(QString text, const QString& placeholder, const QString& valu
   const qsizetype at = text.indexOf(placeholder);
   if (at >= 0) text.replace(at, placeholder.size(), value);
   return text;
+}
+
+// Sets a flag for as long as it lives, also when left by an error.
+class TFlagGuard {
+ public:
+  explicit TFlagGuard(bool& flag) : fFlag(flag) { fFlag = true; }
+  ~TFlagGuard() { fFlag = false; }
+  TFlagGuard(const TFlagGuard&) = delete;
+  TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+ private:
+  bool& fFlag;
+};
+
+// The preview gives the first sound track only (the viewer keeps one
+// renderer per track, to switch between them). The renderers of the other
+// tracks are silenced; referenced for the caller, who takes them out of the
+// graph once a seek has dropped the sound they were cued with: taken out
+// before, a renderer would still play that piece.
+std::vector<GstElement*> SilenceOtherSoundTracks(TFilterGraph& graph) {
+  std::vector<GstElement*> others;
+  TFilterList filters(graph.Graph());
+  bool first = true;
+  for (int i = 0; i < filters.Count(); ++i) {
+    GstElement* renderer = filters.Items(i);
+    if (!IsAudioRenderer(renderer) || std::exchange(first, false)) continue;
+    ApplyRendererAudio(renderer, -10000, 0);
+    others.push_back(GST_ELEMENT(gst_object_ref(renderer)));
+  }
+  return others;
 }
 
 }  // namespace
@@ -308,9 +341,9 @@ bool TFrmShowcase::event(QEvent* event) {
   if (TqsMessageEvent::MessageOf(event) == WM_PREVIEW) {
     // Asked for before a movie was started: the preview would play beside
     // it.
-    if (static_cast<TqsMessageEvent*>(event)->WParam() != fPreviewSerial) return true;
+    if (static_cast<TqsMessageEvent*>(event)->WParam() != fPreviewSerial || MovieShowing()) return true;
     QCoreApplication::processEvents();
-    if (static_cast<TqsMessageEvent*>(event)->WParam() != fPreviewSerial) return true;
+    if (static_cast<TqsMessageEvent*>(event)->WParam() != fPreviewSerial || MovieShowing()) return true;
     // A list still being built decides the selection at its end; the
     // preview follows that selection.
     if (ListsPending())
@@ -381,8 +414,12 @@ void TFrmShowcase::ListViewSelectItem(QTreeWidgetItem* item, bool selected) {
   if (record.FileName.compare(CurrentFile, Qt::CaseInsensitive) == 0) return;
   CurrentFile = record.FileName;
   ShowMovieInfo(record);
-  PostWindowMessage(this, WM_PREVIEW, fPreviewSerial);
+  // A refresh while a movie is shown moves the selection, but no second
+  // movie plays behind it; nor after it, until the user picks another.
+  if (!MovieShowing()) PostWindowMessage(this, WM_PREVIEW, fPreviewSerial);
 }
+
+bool TFrmShowcase::MovieShowing() const { return fStartingMovie || (FrmViewer && FrmViewer->isVisible()); }
 
 void TFrmShowcase::ShowMovieInfo(const TMovieData& record) {
   const TqsStringList& texts = *AppStrings;
@@ -409,21 +446,27 @@ void TFrmShowcase::PreviewMovie(const QString& path) {
   FilterGraph->EmptyGraph();
   // The viewer's sound level, set there or through the desktop.
   FilterGraph->SetVolume(Parameters().GraphVolume());
+  bool rendered = false;
   try {
-    if (FilterGraph->RenderMediaFile(path) < 0) {
-      fPreviewMedia->Ended();
-      return;
-    }
+    rendered = FilterGraph->RenderMediaFile(path) >= 0;
   } catch (const std::exception&) {
-    fPreviewMedia->Ended();
-    return;  // a movie that cannot be rendered leaves a black pane
   }
+  if (!rendered) {
+    // A black pane, not the last picture of the movie before, and no message.
+    ClearPreview();
+    return;
+  }
+  const std::vector<GstElement*> otherTracks = SilenceOtherSoundTracks(*FilterGraph);
   if (IMediaSeeking* seeking = FilterGraph->MediaSeeking()) {
     int64_t stop = 0;
     if (seeking->GetStopPosition(&stop) >= 0) {
       int64_t current = stop / 12;
       seeking->SetPositions(&current, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
     }
+  }
+  for (GstElement* renderer : otherTracks) {
+    RemoveFilter(FilterGraph->Graph(), renderer);
+    gst_object_unref(renderer);
   }
   FilterGraph->Play();
   const TMovieItem* item = SelectedItem();
@@ -434,6 +477,26 @@ void TFrmShowcase::PreviewMovie(const QString& path) {
 void TFrmShowcase::StopPreview() {
   FilterGraph->Stop();
   fPreviewMedia->Ended();
+}
+
+void TFrmShowcase::ClearPreview() {
+  StopPreview();
+  // The renderer leaves with the graph, and its last picture with it.
+  FilterGraph->SetActive(false);
+}
+
+void TFrmShowcase::ForgetGoneMovie() {
+  if (CurrentFile.isEmpty() || ListsPending()) return;
+  const auto shows = [this](const TMovieItem* item) {
+    return item && item->Data() && item->Data()->FileName.compare(CurrentFile, Qt::CaseInsensitive) == 0;
+  };
+  if (shows(SelectedItem())) return;
+  for (int i = 0; i < ItemCount(); ++i)
+    if (shows(Item(i))) return;
+  CurrentFile.clear();
+  for (TqsLabel* line : {_lbInfoFileName, _lbInfoCreation, _lbInfoSize, _lbInfoViewCount, _lbInfoViewDate, _lbInfoLinked})
+    line->SetCaption(QString());
+  ClearPreview();
 }
 
 void TFrmShowcase::DSVideoWindowResize() { DSVideoWindow->UpdateOverlayRect(); }
@@ -474,7 +537,11 @@ void TFrmShowcase::BtViewClick() {
   if (!item || !item->Data()) return;
   TMovieData& record = *item->Data();
   const QString path = record.FileName;
+  // Previews asked for before are void, and none starts until the movie is
+  // on the screen (which then holds them off).
   ++fPreviewSerial;
+  fPreviewAfterLists = false;
+  TFlagGuard starting(fStartingMovie);
   StopPreview();
   if (record.Origin || !Parameters().CopyFromCD || ListMovieDir.isEmpty()) {
     StartMovie(path, record);
@@ -482,13 +549,8 @@ void TFrmShowcase::BtViewClick() {
   }
   // A CD movie goes to the movies directory first. Nothing rebuilds the
   // list meanwhile.
-  struct TBusyGuard {
-    bool& busy;
-    explicit TBusyGuard(bool& b) : busy(b) { busy = true; }
-    ~TBusyGuard() { busy = false; }
-  };
   {
-    TBusyGuard busy(Busy);
+    TFlagGuard busy(Busy);
     EnsureMovieExists(path);
     CheckFreeSpace(record);
     const QString destination = AddBackslash(ListMovieDir) + QFileInfo(path).fileName();
@@ -519,15 +581,22 @@ void TFrmShowcase::StartMovie(const QString& path, TMovieData& record) {
   FilterGraph->Stop();
   FilterGraph->SetActive(false);
   fPreviewMedia->Ended();
-  if (Parameters().InternalViewer) {
-    if (!FrmViewer) {
-      FrmViewer = new TFrmViewer(this);
-      FrmViewer->SetOnUpdateMoviePosition([this](TMovieData& movie) { UpdateMoviePosition(movie); });
+  // Counted before it shows; a movie that then cannot be shown at all was
+  // not seen.
+  try {
+    if (Parameters().InternalViewer) {
+      if (!FrmViewer) {
+        FrmViewer = new TFrmViewer(this);
+        FrmViewer->SetOnUpdateMoviePosition([this](TMovieData& movie) { UpdateMoviePosition(movie); });
+      }
+      FrmViewer->OpenMovie(path, &record);
+      return;
     }
-    FrmViewer->OpenMovie(path, &record);
-    return;
+    ShellOpen(path);
+  } catch (...) {
+    if (!FrmViewer || !FrmViewer->isVisible()) record.TakeBackView();
+    throw;
   }
-  ShellOpen(path);
   if (Parameters().ExitOnView) {
     fEndedOnView = true;
     QCoreApplication::exit(0);

@@ -160,16 +160,28 @@ class TFrmShowcase : public TFrmBaseMain {
 
  private:
   void CreateComponents();
+  void ListCDMovies();
   void AddCDMovie(const QString& path);
   // A file the walk found: its record is read and its item made; the
   // items join the list a slice at a time.
   void MovieFound(TFoundMovie& found);
   void AddFoundMovies(bool all);
   void AfterLists(std::function<void()> step);
+  // While the disk items are still coming, `step` is put off until they are
+  // all there, once however often asked (`queued` says it is); true then.
+  bool PutOffWhileListing(bool& queued, void (TFrmShowcase::*step)());
   void ListsDone();
   void DeleteItems(bool diskItems);
   void SelectItem(QTreeWidgetItem* item);
   void StopPreview();
+  // Stops the preview and gives its graph up: the pane goes black.
+  void ClearPreview();
+  // True while a movie started from this window is on the screen or being
+  // handed to its program: the preview keeps still meanwhile.
+  bool MovieShowing() const;
+  // Once the list is complete: the movie shown is no longer listed, so its
+  // lines and its picture go.
+  void ForgetGoneMovie();
   void WatchLibrary();
   // The text over an empty list and the start command follow the list.
   void ListChanged();
@@ -183,6 +195,8 @@ class TFrmShowcase : public TFrmBaseMain {
   std::vector<std::function<void()>> fAfterLists;
   bool fPreviewAfterLists = false;
   bool fRefreshQueued = false;
+  bool fCDScanQueued = false;   // the CD is listed once the disk items are
+  bool fStartingMovie = false;  // a click is starting a movie
   intptr_t fPreviewSerial = 0;  // previews asked for before this are void
   bool fEndedOnView = false;  // the launcher ended after handing a movie over
   int fActivation = 0;        // guards the first activation against re-entry

@@ -147,6 +147,16 @@ void TFrmShowcase::AfterLists(std::function<void()> step) {
     step();
 }
 
+bool TFrmShowcase::PutOffWhileListing(bool& queued, void (TFrmShowcase::*step)()) {
+  if (!ListsPending()) return false;
+  if (!std::exchange(queued, true))
+    AfterLists([this, &queued, step] {
+      queued = false;
+      (this->*step)();
+    });
+  return true;
+}
+
 void TFrmShowcase::ListsDone() {
   // Steps queued by a refresh may start another walk; they then wait for it.
   std::vector<std::function<void()>> steps;
@@ -159,7 +169,8 @@ void TFrmShowcase::ListsDone() {
   }
   if (ListsPending()) return;
   ListChanged();
-  if (std::exchange(fPreviewAfterLists, false)) PostWindowMessage(this, WM_PREVIEW, fPreviewSerial);
+  if (std::exchange(fPreviewAfterLists, false) && !MovieShowing()) PostWindowMessage(this, WM_PREVIEW, fPreviewSerial);
+  ForgetGoneMovie();
   Q_EMIT ListsComplete();
 }
 
@@ -188,10 +199,20 @@ void TFrmShowcase::ScanCD() {
   }
   CDFiles.clear();
   RemoveCDMovies();
+  WatchLibrary();  // the disc may have come or gone
+  // A CD movie is listed only when no disk item has its name; while the
+  // movies directory is walked (a refresh that ran during the wait just
+  // above, or one still under way) the disk items are not all there, so the
+  // disc is listed once they are.
+  if (PutOffWhileListing(fCDScanQueued, &TFrmShowcase::ScanCD)) return;
+  ListCDMovies();
+  ForgetGoneMovie();
+}
+
+void TFrmShowcase::ListCDMovies() {
   // No reader set or no disc in it: there is nothing to scan (and the
   // separator alone would name the root of the file system).
   const QString cdRoot = CDRoot();
-  WatchLibrary();  // the disc may have come or gone
   if (cdRoot.isEmpty()) return;
   const QString root = AddBackslash(cdRoot);
   if (!DriveReady(root)) return;
@@ -223,16 +244,7 @@ void TFrmShowcase::RefreshLists() {
   // A refresh asked for while the disk items are still coming runs once
   // they are all there, as it would have after a walk on this thread; a
   // second such request adds nothing to the first.
-  if (ListsPending()) {
-    if (!fRefreshQueued) {
-      fRefreshQueued = true;
-      AfterLists([this] {
-        fRefreshQueued = false;
-        RefreshLists();
-      });
-    }
-    return;
-  }
+  if (PutOffWhileListing(fRefreshQueued, &TFrmShowcase::RefreshLists)) return;
   const TMovieItem* selected = SelectedItem();
   const int index = selected ? ListView->indexOfTopLevelItem(const_cast<TMovieItem*>(selected)) : -1;
   ScanCD();

@@ -44,15 +44,21 @@ QString FloatText(double value) {
   return text.replace(QLatin1Char('.'), QLocale().decimalPoint());
 }
 
-// Characters INI text cannot carry unchanged in a section name.
-bool IsOrdinaryName(const QString& name) {
+// What INI text cannot carry unchanged in a section name: brackets and "="
+// anywhere, a comment mark at the start, line breaks and other control
+// characters, blanks around it (readers trim them), and "%" once escaped.
+bool BreaksSection(char32_t c, bool first) {
+  return c < 0x20 || c == 0x7f || c == U'[' || c == U']' || c == U'=' || (first && (c == U';' || c == U'#'));
+}
+
+bool IsPlainSectionName(const QString& name) {
   if (name.isEmpty() || name.front().isSpace() || name.back().isSpace()) return false;
-  for (const QChar c : name) {
-    if (c.unicode() < 0x20 || c.unicode() >= 0x7f) return false;
-    if (QStringLiteral("[]=;#").contains(c)) return false;
-  }
+  for (qsizetype i = 0; i < name.size(); ++i)
+    if (BreaksSection(name[i].unicode(), i == 0)) return false;
   return true;
 }
+
+QByteArray PercentByte(unsigned char u) { return '%' + QByteArray::number(u, 16).toUpper().rightJustified(2, '0'); }
 
 // A document as this file has always been written: bytes kept as they are
 // (a file written elsewhere in another code page still reads, and is
@@ -79,6 +85,10 @@ QString SaveFailureText(const QString& fileName, platform::TWriteFailure failure
   return QStringLiteral("The movie records could not be saved to %1: %2. The previous file was kept.")
       .arg(fileName, reason);
 }
+
+// Rewrites made again because the file changed just before a rename; the
+// last one replaces it whatever happens meanwhile.
+constexpr int kMergeAttempts = 20;
 
 }  // namespace
 
@@ -181,43 +191,89 @@ std::unique_ptr<CSimpleIniA> TMovieListDocument::ReadFile(platform::TFileStamp& 
 
 void TMovieListDocument::MergeFileChanges() {
   const platform::TFileStamp now = platform::StampOf(fFileName);
-  if (!now.Exists || (now == fReadStamp && !fSetAsideBeforeWrite)) return;
+  if (!now.Exists) {
+    fReadStamp = now;  // removed meanwhile: this document is all there is
+    return;
+  }
+  if (now == fReadStamp && !fSetAsideBeforeWrite) return;
   platform::TFileStamp stamp;
   std::unique_ptr<CSimpleIniA> fresh = ReadFile(stamp);
   if (!fresh) {
     fSetAsideBeforeWrite = true;  // this document replaces it, after it is kept aside
     return;
   }
-  for (const TChange& change : fChanges)
-    fresh->SetValue(change.Section.c_str(), change.Key.c_str(), change.Value.c_str());
+  ApplyAll(*fresh, fChanges);
   fIni = std::move(fresh);
   fReadStamp = stamp;
   fSetAsideBeforeWrite = false;
 }
 
 QByteArray TMovieListDocument::SectionName(const QString& movieName) {
-  if (IsOrdinaryName(movieName)) return movieName.toLatin1();
+  if (IsPlainSectionName(movieName)) return movieName.toUtf8();
   QByteArray name("#");
-  for (const char byte : movieName.toUtf8()) {
-    const auto u = static_cast<unsigned char>(byte);
-    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '.' || u == '_' ||
-        u == '-')
-      name += byte;
-    else
-      name += '%' + QByteArray::number(u, 16).toUpper().rightJustified(2, '0');
+  const QList<uint> characters = movieName.toUcs4();
+  for (qsizetype i = 0; i < characters.size(); ++i) {
+    const char32_t c = characters[i];
+    const bool edge = (i == 0 || i == characters.size() - 1) && QChar::isSpace(c);
+    if (c == U'%' || edge || BreaksSection(c, i == 0)) {
+      for (const char byte : QString::fromUcs4(&c, 1).toUtf8()) name += PercentByte(static_cast<unsigned char>(byte));
+    } else {
+      name += QString::fromUcs4(&c, 1).toUtf8();
+    }
   }
   return name;
 }
 
+std::vector<QByteArray> TMovieListDocument::OlderSectionNames(const QString& movieName) {
+  std::vector<QByteArray> names;
+  const QByteArray current = SectionName(movieName);
+  // Every byte but ASCII letters, digits, ".", "_" and "-" escaped, unless
+  // the name was printable ASCII without INI meaning.
+  bool ordinary = !movieName.isEmpty() && !movieName.front().isSpace() && !movieName.back().isSpace();
+  for (const QChar c : movieName)
+    ordinary = ordinary && c.unicode() >= 0x20 && c.unicode() < 0x7f && !QStringLiteral("[]=;#").contains(c);
+  QByteArray escaped = ordinary ? movieName.toLatin1() : QByteArray("#");
+  if (!ordinary)
+    for (const char byte : movieName.toUtf8()) {
+      const auto u = static_cast<unsigned char>(byte);
+      const bool kept = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '.' ||
+                        u == '_' || u == '-';
+      escaped += kept ? QByteArray(1, byte) : PercentByte(u);
+    }
+  if (escaped != current) names.push_back(escaped);
+  // The 8-bit code page a records file from another system was written in.
+  bool latin1 = IsPlainSectionName(movieName);
+  bool wide = false;
+  for (const QChar c : movieName) {
+    latin1 = latin1 && c.unicode() < 0x100;
+    wide = wide || c.unicode() >= 0x80;
+  }
+  if (latin1 && wide) names.push_back(movieName.toLatin1());
+  return names;
+}
+
+QByteArray TMovieListDocument::FoundSection(const CSimpleIniA& ini, const QString& movieName) const {
+  const QByteArray name = SectionName(movieName);
+  if (ini.GetSectionSize(name.constData()) >= 0) return name;
+  for (const QByteArray& older : OlderSectionNames(movieName))
+    if (ini.GetSectionSize(older.constData()) >= 0) return older;
+  return name;
+}
+
+std::optional<QString> TMovieListDocument::ReadValue(const QString& movieName, const QString& key) const {
+  const char* value = fIni->GetValue(FoundSection(*fIni, movieName).constData(), key.toLatin1().constData(), nullptr);
+  if (!value) return std::nullopt;
+  return QString::fromUtf8(value);
+}
+
 QString TMovieListDocument::ReadString(const QString& movieName, const QString& key, const QString& def) const {
-  const char* value = fIni->GetValue(SectionName(movieName).constData(), key.toLatin1().constData(), nullptr);
-  return value ? QString::fromUtf8(value) : def;
+  return ReadValue(movieName, key).value_or(def);
 }
 
 QStringList TMovieListDocument::ReadStrings(const QString& movieName, std::initializer_list<QString> keys) const {
   QStringList values;
   values.reserve(qsizetype(keys.size()));
-  const CSimpleIniA::TKeyVal* section = fIni->GetSection(SectionName(movieName).constData());
+  const CSimpleIniA::TKeyVal* section = fIni->GetSection(FoundSection(*fIni, movieName).constData());
   for (const QString& key : keys) {
     const QByteArray name = key.toLatin1();
     const char* value = nullptr;
@@ -230,23 +286,133 @@ QStringList TMovieListDocument::ReadStrings(const QString& movieName, std::initi
   return values;
 }
 
-void TMovieListDocument::WriteString(const QString& movieName, const QString& key, const QString& value) {
-  TChange change{SectionName(movieName).toStdString(), key.toLatin1().toStdString(), value.toUtf8().toStdString()};
-  fIni->SetValue(change.Section.c_str(), change.Key.c_str(), change.Value.c_str());
-  for (TChange& earlier : fChanges)
-    if (SameName(earlier.Section, change.Section) && SameName(earlier.Key, change.Key)) {
-      earlier.Value = std::move(change.Value);
-      return;
+TMovieListDocument::TChange TMovieListDocument::NewChange(TChange::TKind kind, const QString& movieName,
+                                                          const QString& key) const {
+  TChange change;
+  change.Kind = kind;
+  change.Section = SectionName(movieName).toStdString();
+  for (const QByteArray& older : OlderSectionNames(movieName)) change.Older.push_back(older.toStdString());
+  change.Key = key.toLatin1().toStdString();
+  return change;
+}
+
+void TMovieListDocument::WriteString(const QString& movieName, const QString& key, const QString& value,
+                                     const std::optional<TAsOf>& asOf) {
+  TChange change = NewChange(TChange::TKind::Set, movieName, key);
+  change.Value = value.toUtf8().toStdString();
+  if (asOf) {
+    change.AsOfKey = asOf->Key.toLatin1().toStdString();
+    change.AsOfValue = asOf->Value.toUtf8().toStdString();
+  }
+  Record(std::move(change));
+}
+
+void TMovieListDocument::AddToInteger(const QString& movieName, const QString& key, int delta, bool removeAtZero) {
+  TChange change = NewChange(TChange::TKind::Add, movieName, key);
+  change.Delta = delta;
+  change.RemoveAtZero = removeAtZero;
+  Record(std::move(change));
+}
+
+void TMovieListDocument::RemoveKey(const QString& movieName, const QString& key, const std::optional<TAsOf>& asOf) {
+  TChange change = NewChange(TChange::TKind::Remove, movieName, key);
+  if (asOf) {
+    change.AsOfKey = asOf->Key.toLatin1().toStdString();
+    change.AsOfValue = asOf->Value.toUtf8().toStdString();
+  }
+  Record(std::move(change));
+}
+
+void TMovieListDocument::Record(TChange change) {
+  ApplyAll(*fIni, {change});
+  for (auto earlier = fChanges.begin(); earlier != fChanges.end(); ++earlier) {
+    if (!SameName(earlier->Section, change.Section) || !SameName(earlier->Key, change.Key)) continue;
+    // One change per key: increments add up, anything else replaces.
+    if (earlier->Kind == TChange::TKind::Add && change.Kind == TChange::TKind::Add) {
+      earlier->Delta += change.Delta;
+      earlier->RemoveAtZero = change.RemoveAtZero;
+    } else {
+      *earlier = std::move(change);
     }
+    return;
+  }
   fChanges.push_back(std::move(change));
 }
 
+void TMovieListDocument::ApplyAll(CSimpleIniA& ini, const std::vector<TChange>& changes) {
+  // Whether each view still is the latest is judged on the file as it is,
+  // before any of them changes it.
+  std::vector<bool> holds;
+  holds.reserve(changes.size());
+  for (const TChange& change : changes) {
+    bool latest = true;
+    if (!change.AsOfKey.empty()) {
+      std::string section = change.Section;
+      for (const std::string& older : change.Older)
+        if (ini.GetSectionSize(section.c_str()) < 0 && ini.GetSectionSize(older.c_str()) >= 0) section = older;
+      const char* stored = ini.GetValue(section.c_str(), change.AsOfKey.c_str(), nullptr);
+      latest = !stored || TextToFloat(QString::fromUtf8(stored), 0) <=
+                              TextToFloat(QString::fromStdString(change.AsOfValue), 0);
+    }
+    holds.push_back(latest);
+  }
+  for (size_t i = 0; i < changes.size(); ++i) {
+    const TChange& change = changes[i];
+    const char* section = change.Section.c_str();
+    // A record under an older name moves to the current one.
+    for (const std::string& older : change.Older) {
+      CSimpleIniA::TNamesDepend keys;
+      if (!ini.GetAllKeys(older.c_str(), keys)) continue;
+      keys.sort(CSimpleIniA::Entry::LoadOrder());
+      for (const CSimpleIniA::Entry& key : keys)
+        if (!ini.GetValue(section, key.pItem, nullptr))
+          ini.SetValue(section, key.pItem, ini.GetValue(older.c_str(), key.pItem, ""));
+      ini.Delete(older.c_str(), nullptr);
+    }
+    if (!holds[i]) continue;
+    const char* key = change.Key.c_str();
+    switch (change.Kind) {
+      case TChange::TKind::Set:
+        ini.SetValue(section, key, change.Value.c_str());
+        break;
+      case TChange::TKind::Remove:
+        ini.Delete(section, key, true);
+        break;
+      case TChange::TKind::Add: {
+        bool ok = false;
+        const qint64 stored = QByteArray(ini.GetValue(section, key, "")).trimmed().toLongLong(&ok);
+        const qint64 sum = std::clamp<qint64>((ok ? stored : 0) + change.Delta, 0,
+                                              std::numeric_limits<std::int32_t>::max());
+        // A hand-edited number beyond the range stays as it is.
+        if (ok && stored >= std::numeric_limits<std::int32_t>::max() && change.Delta >= 0) break;
+        if (sum == 0 && change.RemoveAtZero)
+          ini.Delete(section, key, true);
+        else
+          ini.SetValue(section, key, QByteArray::number(sum).constData());
+        break;
+      }
+    }
+  }
+}
+
 bool TMovieListDocument::SectionExists(const QString& movieName) const {
-  return fIni->GetSectionSize(SectionName(movieName).constData()) >= 0;
+  return fIni->GetSectionSize(FoundSection(*fIni, movieName).constData()) >= 0;
+}
+
+void TMovieListDocument::ReportFailure(const QString& message, bool denied) {
+  if (denied) {
+    // Nothing the program can change: said once, then the changes wait.
+    if (fDeniedReported) return;
+    fDeniedReported = true;
+  }
+  ReportErrorLater(message);
 }
 
 bool TMovieListDocument::Flush() {
-  platform::TFileLock lock(fFileName + QStringLiteral(".lock"));
+  // A records file that is a symbolic link is written through to its
+  // target, and its lock and copies are made beside that.
+  const QString target = platform::WriteTarget(fFileName);
+  platform::TFileLock lock(target + QStringLiteral(".lock"));
   switch (lock.Lock(5000)) {
     case platform::TFileLock::Result::Locked:
     case platform::TFileLock::Result::Unsupported:  // a file system without locks: write unlocked
@@ -256,41 +422,52 @@ bool TMovieListDocument::Flush() {
                                       "The records will be saved with the next change.")
                            .arg(fFileName));
       return false;
-    case platform::TFileLock::Result::Failed:
-      ReportErrorLater(SaveFailureText(fFileName, lock.ErrorCode() == ENOSPC || lock.ErrorCode() == EDQUOT
-                                                      ? platform::TWriteFailure::DiskFull
-                                                      : platform::TWriteFailure::Other,
-                                       lock.Error()));
-      return false;
-  }
-  MergeFileChanges();
-
-  std::string text;
-  if (fIni->Save(text) < 0) {
-    ReportErrorLater(QStringLiteral("The movie records could not be prepared for %1.").arg(fFileName));
-    return false;
-  }
-  if (fSetAsideBeforeWrite && QFile::exists(fFileName)) {
-    const QString aside =
-        fFileName + QStringLiteral(".unreadable-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (!QFile::rename(fFileName, aside)) {
-      ReportErrorLater(QStringLiteral("The movie records file %1 cannot be read and cannot be set aside, "
-                                      "so it was not replaced.")
-                           .arg(fFileName));
+    case platform::TFileLock::Result::Failed: {
+      const int error = lock.ErrorCode();
+      ReportFailure(SaveFailureText(fFileName,
+                                    error == ENOSPC || error == EDQUOT ? platform::TWriteFailure::DiskFull
+                                                                      : platform::TWriteFailure::Other,
+                                    lock.Error()),
+                    error == EACCES || error == EPERM || error == EROFS);
       return false;
     }
   }
-  fSetAsideBeforeWrite = false;
-  platform::RemoveLeftoverCopies(fFileName, lock.Held());
-  const platform::TWriteResult written =
-      platform::ReplaceFileContents(fFileName, QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
-  if (!written.Ok()) {
-    ReportErrorLater(SaveFailureText(fFileName, written.Failure, written.Error));
-    return false;
+  platform::RemoveLeftoverCopies(target, lock.Held());
+
+  for (int attempt = 1;; ++attempt) {
+    MergeFileChanges();
+    std::string text;
+    if (fIni->Save(text) < 0) {
+      ReportErrorLater(QStringLiteral("The movie records could not be prepared for %1.").arg(fFileName));
+      return false;
+    }
+    if (fSetAsideBeforeWrite && QFile::exists(target)) {
+      const QString aside = target + QStringLiteral(".unreadable-") +
+                            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+      if (!QFile::rename(target, aside)) {
+        ReportErrorLater(QStringLiteral("The movie records file %1 cannot be read and cannot be set aside, "
+                                        "so it was not replaced.")
+                             .arg(fFileName));
+        return false;
+      }
+      fReadStamp = platform::TFileStamp();
+    }
+    fSetAsideBeforeWrite = false;
+    // An edit made by hand while this copy was written is merged in first.
+    platform::TStillCurrent stillCurrent;
+    if (attempt < kMergeAttempts) stillCurrent = [&] { return platform::StampOf(target) == fReadStamp; };
+    const platform::TWriteResult written = platform::ReplaceFileContents(
+        target, QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())), stillCurrent);
+    if (written.Failure == platform::TWriteFailure::Changed) continue;
+    if (!written.Ok()) {
+      ReportFailure(SaveFailureText(fFileName, written.Failure, written.Error),
+                    written.Failure == platform::TWriteFailure::Denied);
+      return false;
+    }
+    fChanges.clear();
+    fReadStamp = written.Written;
+    return true;
   }
-  fChanges.clear();
-  fReadStamp = platform::StampOf(fFileName);
-  return true;
 }
 
 QString MovieListPath() {
@@ -348,14 +525,46 @@ void TMovieData::ReadStoredRecord() {
 void TMovieData::RecordView() {
   TMovieListDocument& doc = MovieList();
   const QString section = Section();
-  // A hand-edited count at the top of the range stays there.
-  if (ViewCount < std::numeric_limits<std::int32_t>::max()) ++ViewCount;
-  doc.WriteString(section, kViewCount, QString::number(ViewCount));
+  fBeforeView = {true, doc.ReadValue(section, kViewCount), doc.ReadValue(section, kViewDate),
+                 doc.ReadValue(section, kViewStrDate), doc.ReadValue(section, kViewPosition), QString()};
+  // One more than the file holds when it is saved: another copy of the
+  // program may have counted views since this record was read.
+  doc.AddToInteger(section, kViewCount, 1);
   ViewDate = NowDayNumber();
-  doc.WriteString(section, kViewDate, FloatText(ViewDate));
-  doc.WriteString(section, kViewStrDate, DateTimeText(ViewDate));
-  doc.WriteString(section, kViewPosition, QString::number(ViewPosition));
+  fBeforeView.ViewDateText = FloatText(ViewDate);
+  const TMovieListDocument::TAsOf asOf{kViewDate, fBeforeView.ViewDateText};
+  doc.WriteString(section, kViewDate, fBeforeView.ViewDateText, asOf);
+  doc.WriteString(section, kViewStrDate, DateTimeText(ViewDate), asOf);
+  doc.WriteString(section, kViewPosition, QString::number(ViewPosition), asOf);
   doc.Flush();
+  bool ok = false;
+  ViewCount = doc.ReadString(section, kViewCount).trimmed().toInt(&ok);
+  if (!ok) ViewCount = std::numeric_limits<std::int32_t>::max();  // a hand-edited count beyond the range
+}
+
+void TMovieData::TakeBackView() {
+  if (!fBeforeView.Taken) return;
+  fBeforeView.Taken = false;
+  TMovieListDocument& doc = MovieList();
+  const QString section = Section();
+  doc.AddToInteger(section, kViewCount, -1, !fBeforeView.Count);
+  // Dates and position only while no later view was counted meanwhile.
+  const TMovieListDocument::TAsOf asOf{kViewDate, fBeforeView.ViewDateText};
+  const auto restore = [&](const QString& key, const std::optional<QString>& before) {
+    if (before)
+      doc.WriteString(section, key, *before, asOf);
+    else
+      doc.RemoveKey(section, key, asOf);
+  };
+  restore(kViewDate, fBeforeView.Date);
+  restore(kViewStrDate, fBeforeView.StrDate);
+  restore(kViewPosition, fBeforeView.Position);
+  doc.Flush();
+  const QStringList values = doc.ReadStrings(section, {kViewCount, kViewDate});
+  bool ok = false;
+  ViewCount = values[0].trimmed().toInt(&ok);
+  if (!ok) ViewCount = 0;
+  ViewDate = values[1].isEmpty() ? 0 : TextToFloat(values[1], 0);
 }
 
 void TMovieData::SavePosition() {

@@ -76,14 +76,23 @@ bool TqsContexte::OpenSection(const QString& section, bool mayCreate) {
 
 template <typename Write>
 void TqsContexte::WriteValue(const QString& section, Write write) {
-  if (!OpenSection(section, true)) return;
   try {
-    write();
-  } catch (...) {
+    if (!OpenSection(section, true)) return;
+    try {
+      write();
+    } catch (...) {
+      fRegistry->CloseKey();
+      throw;
+    }
     fRegistry->CloseKey();
+  } catch (const platform::RegistryError& e) {
+    // A read-only settings file: the user hears of it at the first write of
+    // the run; the others are refused without a word.
+    if (e.kind() != platform::RegistryError::Kind::Denied) throw;
+    if (fDeniedReported) return;
+    fDeniedReported = true;
     throw;
   }
-  fRegistry->CloseKey();
 }
 
 QString TqsContexte::ReadString(const QString& section, const QString& name, const QString& def) {

@@ -86,6 +86,7 @@ class TqsContexte {
 
   QString fAppKey;
   std::unique_ptr<platform::TRegistry> fRegistry;
+  bool fDeniedReported = false;  // a settings file the user cannot write is reported once
 };
 
 // "\Software\Vessa\" + the program name with only its first letter capital.

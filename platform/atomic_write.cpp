@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 
@@ -49,7 +50,7 @@ TWriteFailure FailureOf(int error) {
 }
 
 TWriteResult Failed(int error) {
-  return {FailureOf(error), QString::fromLocal8Bit(std::strerror(error))};
+  return {FailureOf(error), QString::fromLocal8Bit(std::strerror(error)), {}};
 }
 
 const QString kTempMark = QStringLiteral(".tmp-");
@@ -108,34 +109,72 @@ int WriteAndSync(int fd, const QByteArray& data) {
   return synced != 0 && errno != EINVAL ? errno : 0;
 }
 
-// Closes the written copy and puts it in place; removes it on failure.
-TWriteResult Commit(int fd, const QByteArray& temp, const QByteArray& target, const QByteArray& dir) {
-  if (::close(fd) != 0 && errno != EINTR) {
-    const int error = errno;
+// Puts the written copy in place and closes it; removes it on failure.
+TWriteResult Commit(int fd, const QByteArray& temp, const QByteArray& target, const QByteArray& dir,
+                    const TStillCurrent& stillCurrent) {
+  const auto fail = [&](TWriteResult result) {
+    ::close(fd);
     ::unlink(temp.constData());
-    return Failed(error);
-  }
-  if (::rename(temp.constData(), target.constData()) != 0) {
-    const int error = errno;
-    ::unlink(temp.constData());
-    return Failed(error);
-  }
+    return result;
+  };
+  // As late as can be: an edit made while the copy was written is not lost.
+  if (stillCurrent && !stillCurrent()) return fail({TWriteFailure::Changed, QString(), {}});
+  if (::rename(temp.constData(), target.constData()) != 0) return fail(Failed(errno));
+  // The version now in place, whoever replaces it next (the rename changed
+  // its status time).
+  struct stat written {};
+  TWriteResult result;
+  if (::fstat(fd, &written) == 0) result.Written = FromStat(written);
+  // Every byte was synced: a late close error loses nothing.
+  ::close(fd);
   // The rename itself reaches the disk with the directory.
   const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
   }
-  return {};
+  return result;
 }
+
+// A file the user cannot write is theirs to keep, even though the
+// directory would let it be replaced. The superuser may write anything, so
+// for them only a file without any write permission counts as read-only.
+int RefusedWrite(const QByteArray& target, const struct stat& existing) {
+  if (::geteuid() == 0) return (existing.st_mode & 0222) == 0 ? EACCES : 0;
+  if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) == 0) return 0;
+  return errno == EACCES || errno == EPERM || errno == EROFS ? errno : 0;
+}
+
+constexpr int kMaxLinks = 40;  // as the kernel follows them
 
 }  // namespace
 
-TWriteResult ReplaceFileContents(const QString& path, const QByteArray& data) {
-  const QByteArray target = QFile::encodeName(path);
-  const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
+QString WriteTarget(const QString& path) {
+  QString current = path;
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    QByteArray buffer(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(QFile::encodeName(current).constData(), buffer.data(), size_t(buffer.size()));
+    if (n < 0 || n >= buffer.size()) return current;  // not a link
+    QString next = QFile::decodeName(buffer.left(n));
+    if (!next.startsWith(QLatin1Char('/'))) {
+      const qsizetype slash = current.lastIndexOf(QLatin1Char('/'));
+      if (slash >= 0) next = current.left(slash + 1) + next;
+    }
+    current = next;
+  }
+  return current;  // a loop of links: writing to it fails
+}
+
+TWriteResult ReplaceFileContents(const QString& path, const QByteArray& data, const TStillCurrent& stillCurrent) {
+  const QString targetPath = WriteTarget(path);
+  const QByteArray target = QFile::encodeName(targetPath);
+  const QByteArray dir = QFile::encodeName(QFileInfo(targetPath).absolutePath());
   struct stat existing {};
+  if (::lstat(target.constData(), &existing) == 0 && S_ISLNK(existing.st_mode)) return Failed(ELOOP);
   const bool replacing = ::stat(target.constData(), &existing) == 0;
+  if (replacing) {
+    if (const int refused = RefusedWrite(target, existing)) return Failed(refused);
+  }
 
   // First as a file without a name, which a writer killed while writing
   // cannot leave behind; it is named only for the rename.
@@ -151,7 +190,7 @@ TWriteResult ReplaceFileContents(const QString& path, const QByteArray& data) {
     for (int attempt = 0; attempt < 20; ++attempt) {
       const QByteArray temp = TempName(target);
       if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temp.constData(), AT_SYMLINK_FOLLOW) == 0)
-        return Commit(fd, temp, target, dir);
+        return Commit(fd, temp, target, dir, stillCurrent);
       error = errno;
       if (error != EEXIST) break;
     }
@@ -173,7 +212,7 @@ TWriteResult ReplaceFileContents(const QString& path, const QByteArray& data) {
     ::unlink(temp.constData());
     return Failed(error);
   }
-  return Commit(fd, temp, target, dir);
+  return Commit(fd, temp, target, dir, stillCurrent);
 }
 
 int RemoveLeftoverCopies(const QString& path, bool lockHeld) {

@@ -25,20 +25,35 @@ struct TFileStamp {
 TFileStamp StampOf(const QString& path);
 TFileStamp StampOfOpenFile(int fd);
 
-enum class TWriteFailure { None, DiskFull, Denied, Other };
+// The file a write of `path` replaces: `path` itself, or the file its
+// symbolic links lead to (which need not exist yet), so that a link the
+// user made stays a link. Locks and copies belong beside that file.
+QString WriteTarget(const QString& path);
+
+// Changed: the caller's check before the rename found the file changed.
+enum class TWriteFailure { None, DiskFull, Denied, Changed, Other };
 
 struct TWriteResult {
   TWriteFailure Failure = TWriteFailure::None;
-  QString Error;  // the system's reason, for the message
+  QString Error;       // the system's reason, for the message
+  TFileStamp Written;  // the version put in place
   bool Ok() const { return Failure == TWriteFailure::None; }
 };
 
-// Writes `data` to a new file beside `path` (without a name while it is
-// written where the file system allows, then path + ".tmp-" + pid + "-" +
-// random), flushes it to the disk and renames it over `path`. Any short
-// write, flush or close failure removes the new file and leaves `path` as
-// it was. An existing file keeps its permissions.
-TWriteResult ReplaceFileContents(const QString& path, const QByteArray& data);
+// Asked just before the rename: false when the file changed since the
+// caller read it, so the copy must not replace it.
+using TStillCurrent = std::function<bool()>;
+
+// Writes `data` to a new file beside WriteTarget(path) (without a name
+// while it is written where the file system allows, then the target +
+// ".tmp-" + pid + "-" + random), flushes it to the disk and renames it over
+// the target. Any short write, flush or close failure removes the new file
+// and leaves the target as it was. An existing file keeps its permissions;
+// one the user cannot write (no write permission, or no write bit at all
+// for the superuser) is not replaced (Denied). With `stillCurrent`, a file
+// changed meanwhile is not replaced either (Changed).
+TWriteResult ReplaceFileContents(const QString& path, const QByteArray& data,
+                                 const TStillCurrent& stillCurrent = {});
 
 // Removes the temporary copies that earlier writes of `path` left behind
 // (a writer killed before its rename) and the chains of ".lock.rmlock"

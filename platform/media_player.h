@@ -35,6 +35,8 @@ class IMediaPlayer {
   // The movie's caption and its file.
   virtual QString MediaTitle() const = 0;
   virtual QString MediaFileName() const = 0;
+  // Shown over the whole screen.
+  virtual bool MediaFullscreen() const { return false; }
 };
 
 }  // namespace platform

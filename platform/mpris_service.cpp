@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "platform/session_bus.h"
+#include "platform/thumbnail_cache.h"
 
 namespace platform {
 
@@ -39,6 +40,7 @@ class TMediaService {
   QString SentStatus;
   QVariantMap SentMetadata;
   double SentVolume = -1;
+  bool SentFullscreen = false;
 
   IMediaPlayer* Active() const { return Players.isEmpty() ? nullptr : Players.last(); }
   double Volume() const {
@@ -53,6 +55,11 @@ class TMediaService {
     return player->MediaPlaying() ? QStringLiteral("Playing") : QStringLiteral("Paused");
   }
 
+  bool Fullscreen() const {
+    const IMediaPlayer* player = Active();
+    return player && player->MediaFullscreen();
+  }
+
   QVariantMap Metadata() const {
     QVariantMap map;
     const IMediaPlayer* player = Active();
@@ -65,12 +72,16 @@ class TMediaService {
     if (length > 0) map.insert(QStringLiteral("mpris:length"), QVariant::fromValue(qlonglong(length)));
     map.insert(QStringLiteral("xesam:title"), player->MediaTitle());
     map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(player->MediaFileName()).toString(QUrl::FullyEncoded));
+    // The movie's picture, once its thumbnail is in the desktop's cache.
+    const QString art = CachedThumbnail(player->MediaFileName());
+    if (!art.isEmpty()) map.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(art).toString(QUrl::FullyEncoded));
     return map;
   }
 
   void Publish();
   void Withdraw();
   void AnnounceChanges(bool always);
+  void SendPropertiesChanged(const QString& interface, const QVariantMap& changed);
 };
 
 TMediaService& Service() {
@@ -98,6 +109,8 @@ class TMprisRoot : public QDBusAbstractAdaptor {
   Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
   Q_PROPERTY(bool CanQuit READ CanQuit)
   Q_PROPERTY(bool CanRaise READ CanRaise)
+  Q_PROPERTY(bool Fullscreen READ Fullscreen WRITE SetFullscreen)
+  Q_PROPERTY(bool CanSetFullscreen READ CanSetFullscreen)
   Q_PROPERTY(bool HasTrackList READ HasTrackList)
   Q_PROPERTY(QString Identity READ Identity)
   Q_PROPERTY(QString DesktopEntry READ DesktopEntry)
@@ -108,6 +121,10 @@ class TMprisRoot : public QDBusAbstractAdaptor {
   explicit TMprisRoot(QObject* parent) : QDBusAbstractAdaptor(parent) {}
   bool CanQuit() const { return true; }
   bool CanRaise() const { return true; }
+  bool Fullscreen() const { return Service().Fullscreen(); }
+  // The viewer is always full screen and the preview never: nothing to set.
+  void SetFullscreen(bool) {}
+  bool CanSetFullscreen() const { return false; }
   bool HasTrackList() const { return false; }
   QString Identity() const { return QStringLiteral("Cinvo"); }
   QString DesktopEntry() const { return QStringLiteral("com.vessa.Cinvo"); }
@@ -252,6 +269,7 @@ void TMediaService::Publish() {
   SentStatus = Status();
   SentMetadata = Metadata();
   SentVolume = Volume();
+  SentFullscreen = Fullscreen();
 }
 
 void TMediaService::Withdraw() {
@@ -275,10 +293,17 @@ void TMediaService::AnnounceChanges(bool always) {
   SentStatus = status;
   SentMetadata = metadata;
   SentVolume = volume;
-  if (changed.isEmpty()) return;
+  if (!changed.isEmpty()) SendPropertiesChanged(kPlayerInterface, changed);
+  const bool fullscreen = Fullscreen();
+  if (always || fullscreen != SentFullscreen)
+    SendPropertiesChanged(kRootInterface, {{QStringLiteral("Fullscreen"), fullscreen}});
+  SentFullscreen = fullscreen;
+}
+
+void TMediaService::SendPropertiesChanged(const QString& interface, const QVariantMap& changed) {
   QDBusMessage signal = QDBusMessage::createSignal(kObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                    QStringLiteral("PropertiesChanged"));
-  signal << kPlayerInterface << changed << QStringList();
+  signal << interface << changed << QStringList();
   QDBusConnection::sessionBus().send(signal);
 }
 

@@ -44,10 +44,12 @@ QJsonValue MemberValue(const QJsonObject& obj, const QString& name) {
 
 enum class Parsed { Missing, Ok, Broken };
 
-Parsed ReadHive(const QString& path, QJsonObject& root) {
+// `stamp`: the version read (nothing when there is no file).
+Parsed ReadHive(const QString& path, QJsonObject& root, TFileStamp* stamp = nullptr) {
   QFile file(path);
   if (!file.exists()) return Parsed::Missing;
   if (!file.open(QIODevice::ReadOnly)) return Parsed::Broken;
+  if (stamp) *stamp = StampOfOpenFile(file.handle());
   const QByteArray data = file.readAll();
   if (data.trimmed().isEmpty()) return Parsed::Missing;
   QJsonParseError error;
@@ -100,12 +102,20 @@ void MoveAside(const QString& path) {
                                        "The previous settings were kept.")
                             .arg(path),
                         RegistryError::Kind::DiskFull);
-  throw RegistryError(QStringLiteral("The settings cannot be written to %1: %2").arg(path, reason));
+  throw RegistryError(
+      QStringLiteral("The settings could not be saved to %1: %2. The previous file was kept.").arg(path, reason),
+      failure == TWriteFailure::Denied ? RegistryError::Kind::Denied : RegistryError::Kind::Refused);
 }
 
+// Rewrites made again because the file changed just before a rename; the
+// last one replaces it whatever happens meanwhile.
+constexpr int kMergeAttempts = 20;
+
 // Read-modify-write of the whole hive under the lock.
-bool ModifyHive(const QString& path, const QStringList& keyPath,
+bool ModifyHive(const QString& hivePath, const QStringList& keyPath,
                 const std::function<void(QJsonObject&)>& change) {
+  // A hive that is a symbolic link is written through to its target.
+  const QString path = WriteTarget(hivePath);
   QDir().mkpath(QFileInfo(path).absolutePath());
   TFileLock lock(path + QStringLiteral(".lock"));
   switch (lock.Lock(5000)) {
@@ -121,17 +131,25 @@ bool ModifyHive(const QString& path, const QStringList& keyPath,
                         lock.Error());
   }
 
-  QJsonObject root;
-  if (ReadHive(path, root) == Parsed::Broken) {
-    MoveAside(path);
-    root = QJsonObject();
-  }
-  if (!UpdateKey(root, keyPath, 0, change)) return false;
-
   RemoveLeftoverCopies(path, lock.Held());
-  const TWriteResult written = ReplaceFileContents(path, QJsonDocument(root).toJson(QJsonDocument::Indented));
-  if (!written.Ok()) ThrowWriteFailure(path, written.Failure, written.Error);
-  return true;
+  for (int attempt = 1;; ++attempt) {
+    // Read again each time: a hand edit made meanwhile is kept.
+    QJsonObject root;
+    TFileStamp read;
+    if (ReadHive(path, root, &read) == Parsed::Broken) {
+      MoveAside(path);
+      root = QJsonObject();
+      read = TFileStamp();
+    }
+    if (!UpdateKey(root, keyPath, 0, change)) return false;
+    TStillCurrent stillCurrent;
+    if (attempt < kMergeAttempts) stillCurrent = [&] { return StampOf(path) == read; };
+    const TWriteResult written =
+        ReplaceFileContents(path, QJsonDocument(root).toJson(QJsonDocument::Indented), stillCurrent);
+    if (written.Failure == TWriteFailure::Changed) continue;
+    if (!written.Ok()) ThrowWriteFailure(path, written.Failure, written.Error);
+    return true;
+  }
 }
 
 }  // namespace
@@ -155,7 +173,7 @@ bool TRegistry::OpenKey(const QString& path, bool canCreate) {
     try {
       if (!ModifyHive(fHivePath, keyPath, [](QJsonObject&) {})) return false;
     } catch (const RegistryError& e) {
-      if (e.kind() == RegistryError::Kind::DiskFull) throw;
+      if (e.kind() == RegistryError::Kind::DiskFull || e.kind() == RegistryError::Kind::Denied) throw;
       return false;  // creation refused: the caller writes nothing
     }
     key = QJsonObject();

@@ -16,7 +16,8 @@ namespace platform {
 // A read of a missing or mistyped value, or a write the hive refused.
 class RegistryError : public std::runtime_error {
  public:
-  enum class Kind { Refused, DiskFull, Locked };
+  // Denied: the file is one the user cannot write.
+  enum class Kind { Refused, DiskFull, Locked, Denied };
   explicit RegistryError(const QString& message, Kind kind = Kind::Refused)
       : std::runtime_error(message.toStdString()), fKind(kind) {}
   Kind kind() const { return fKind; }
@@ -38,8 +39,9 @@ class TRegistry {
 
   // Opens the key at `path` below the root; creates it (and missing parents)
   // only when `canCreate`. False when it does not exist or cannot be made;
-  // a disk too full to create it raises RegistryError (Kind::DiskFull), as
-  // the user must hear of that.
+  // a disk too full to create it or a file the user cannot write raises
+  // RegistryError (Kind::DiskFull, Kind::Denied), as the user must hear of
+  // that.
   bool OpenKey(const QString& path, bool canCreate);
   void CloseKey();
   bool KeyOpen() const { return fOpen; }

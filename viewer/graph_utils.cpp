@@ -1,5 +1,7 @@
 #include "viewer/graph_utils.h"
 
+#include <gst/tag/tag.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -279,6 +281,40 @@ void ShutDownLockedFilters(GstPipeline* graph) {
 }
 
 GstPad* ConnectedTo(GstPad* pin) { return pin ? gst_pad_get_peer(pin) : nullptr; }
+
+QString StreamTags(GstElement* filter) {
+  QString language, title;
+  TPinList pins(filter);
+  for (int p = 0; p < pins.Count(); ++p) {
+    if (!GST_PAD_IS_SINK(pins.Items(p))) continue;
+    // What came down with the stream stays on the input, also after a cut.
+    GstEvent* event = nullptr;
+    for (guint i = 0; (event = gst_pad_get_sticky_event(pins.Items(p), GST_EVENT_TAG, i)); ++i) {
+      GstTagList* tags = nullptr;
+      gst_event_parse_tag(event, &tags);
+      // Tags of the whole file (its title) name no stream in particular.
+      if (gst_tag_list_get_scope(tags) == GST_TAG_SCOPE_STREAM) {
+        gchar* value = nullptr;
+        // "und" is a container's word for no language.
+        if (language.isEmpty() && gst_tag_list_get_string(tags, GST_TAG_LANGUAGE_CODE, &value) &&
+            g_ascii_strcasecmp(value, "und") != 0) {
+          const gchar* code = gst_tag_get_language_code_iso_639_2T(value);
+          language = QString::fromUtf8(code ? code : value);
+        }
+        g_free(value);
+        value = nullptr;
+        if (title.isEmpty() && gst_tag_list_get_string(tags, GST_TAG_TITLE, &value))
+          title = QString::fromUtf8(value).trimmed();
+        g_free(value);
+      }
+      gst_event_unref(event);
+    }
+  }
+  QStringList parts;
+  for (const QString& part : {language, title})
+    if (!part.isEmpty() && !parts.contains(part, Qt::CaseInsensitive)) parts << part;
+  return parts.join(QStringLiteral(", "));
+}
 
 HRESULT DisconnectPin(GstPad* pin) {
   if (!pin) return E_POINTER;

@@ -130,6 +130,11 @@ GstPad* ConnectedTo(GstPad* pin);
 // Links an output pin to an input pin and wakes a parked renderer.
 HRESULT ConnectPins(GstPad* output, GstPad* input);
 
+// The language and the title that the file's container gives the stream
+// feeding the filter's input ("deu", "Commentary", "deu, Commentary"), with
+// languages as three-letter codes; empty when it gives neither.
+QString StreamTags(GstElement* filter);
+
 // Adding and removing filters. A sink element added to a graph starts
 // parked (locked, in NULL) until one of its inputs is connected.
 HRESULT AddFilter(GstPipeline* graph, GstElement* filter, const QString& name);

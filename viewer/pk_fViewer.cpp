@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 
 #include "app/pk_fparam.h"
@@ -35,6 +36,7 @@
 #include "viewer/track_bar.h"
 #include "viewer/video_renderer.h"
 #include "viewer/video_window.h"
+#include "viewer/viewer_desktop.h"
 #include "framework/qs_components.h"
 
 TFrmViewer* FrmViewer = nullptr;
@@ -78,7 +80,9 @@ TFrmViewer::TFrmViewer(QWidget* owner) : TFrmBaseMain(owner), fCurrentMovie(std:
   FilterGraph = Named(new TFilterGraph(this), "FilterGraph");
   FilterGraph->SetGraphEdit(false);
   FilterGraph->SetLinearVolume(true);
-  FilterGraph->SetOnDSEvent([](QObject*, long, intptr_t, intptr_t) {});
+  FilterGraph->SetOnDSEvent([this](QObject*, long code, intptr_t, intptr_t) {
+    if (code == EC_COMPLETE) fDesktop->Playing(false);
+  });
   FilterGraph->SetOnGraphClockChanged([this](QObject*) { FilterGraphGraphClockChanged(); });
 
   DSVideoWindow = Named(new TDSVideoWindowEx2(PnDsVideo), "DSVideoWindow");
@@ -127,6 +131,7 @@ TFrmViewer::TFrmViewer(QWidget* owner) : TFrmBaseMain(owner), fCurrentMovie(std:
   key(QKeySequence(Qt::Key_Down), [this] { ChangeVolume(-1); });
   key(QKeySequence(Qt::Key_M), [this] { ToggleMute(); });
 
+  fDesktop = std::make_unique<TViewerDesktop>([this] { platform::MediaPlayerChanged(this); });
   FormCreate();
 }
 
@@ -232,6 +237,7 @@ void TFrmViewer::BuildMenu() {
   cmAudio->setVisible(false);
   connect(_cmAudio1, &QAction::triggered, this, [this] { _cmAudio1Click(); });
   connect(_cmAudio2, &QAction::triggered, this, [this] { _cmAudio2Click(); });
+  fAudioItems = {_cmAudio1, _cmAudio2};
   _N2 = Separator(this, "_N2");
 
   cmGoTo = MenuItem(this, "cmGoTo", QStringLiteral("Go to"));
@@ -310,6 +316,7 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
     setWindowTitle(fMovieTitle);
 
     fRendered = false;
+    fSwitchingStream = false;
     FilterGraph->SetActive(true);
     FilterGraph->EmptyGraph();
     ApplyVolume(false);  // the sound renderers are made with it
@@ -357,6 +364,7 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
 
   fAudioRendererCount = CountAudioRenderers();
   if (fAudioRendererCount > 1) {
+    ListAudioStreams();
     cmAudio->setVisible(true);
     SelectAudioStream(1);
   } else {
@@ -369,6 +377,7 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
   fOpened = true;
   PlayMovie();
   platform::MediaPlayerStarted(this);
+  fDesktop->MovieOpened(fileName);
   PostWindowMessage(this, WM_RESUME);
 }
 
@@ -405,9 +414,32 @@ int TFrmViewer::CountAudioRenderers() {
   return count;
 }
 
+void TFrmViewer::ListAudioStreams() {
+  QStringList tags;
+  TFilterList filters(FilterGraph->Graph());
+  for (int i = 0; i < filters.Count(); ++i)
+    if (IsAudioRenderer(filters.Items(i))) tags << StreamTags(filters.Items(i));
+  while (fAudioItems.size() < size_t(tags.size())) {
+    const int n = int(fAudioItems.size()) + 1;
+    auto* item = new QAction(this);
+    item->setObjectName(QStringLiteral("_cmAudio%1").arg(n));
+    item->setCheckable(true);
+    connect(item, &QAction::triggered, this, [this, n] { AudioStreamClick(n); });
+    cmAudio->menu()->addAction(item);
+    fAudioItems.push_back(item);
+  }
+  for (size_t i = 0; i < fAudioItems.size(); ++i) {
+    QString caption = QStringLiteral("Audio %1").arg(i + 1);
+    QString tag = i < size_t(tags.size()) ? tags[int(i)] : QString();
+    // A title's "&" is text, not a menu key.
+    if (!tag.isEmpty()) caption += QStringLiteral(" (%1)").arg(tag.replace(QLatin1Char('&'), QStringLiteral("&&")));
+    fAudioItems[i]->setText(caption);
+    fAudioItems[i]->setVisible(i < size_t(tags.size()));
+  }
+}
+
 void TFrmViewer::SelectAudioStream(int n) {
-  _cmAudio1->setChecked(n == 1);
-  _cmAudio2->setChecked(n == 2);
+  for (size_t i = 0; i < fAudioItems.size(); ++i) fAudioItems[i]->setChecked(int(i) + 1 == n);
   TFilterList filters(FilterGraph->Graph());
   int number = 0;
   for (int i = 0; i < filters.Count(); ++i) {
@@ -429,6 +461,7 @@ void TFrmViewer::ReloadMovie() {
   int64_t current = 0, stop = 0;
   if (fRendered && fMediaSeeking && Succeeded(fMediaSeeking->GetPositions(&current, &stop)))
     fCurrentMovie->ViewPosition = current / kUnitsPerSecond;
+  fSwitchingStream = true;
   FilterGraph->Stop();
   FilterGraph->EmptyGraph();
   fRendered = false;
@@ -493,6 +526,7 @@ void TFrmViewer::PlayMovie() {
   if (!fPositionSave->isActive()) fPositionSave->start();
   fPaused = false;
   UpdateStatus();
+  fDesktop->Playing(true);
   platform::MediaPlayerChanged(this);
 }
 
@@ -503,6 +537,7 @@ void TFrmViewer::PauseMovie() {
   SavePlayingPosition();
   fPaused = true;
   UpdateStatus();
+  fDesktop->Playing(false);
   platform::MediaPlayerChanged(this);
 }
 
@@ -524,7 +559,12 @@ void TFrmViewer::ShowPosition() {
 void TFrmViewer::SetCurrentPosition(int64_t target) {
   if (!fMediaSeeking) return;
   fMediaSeeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+  // A jump back after the end plays again.
+  fDesktop->Playing(!fPaused);
   platform::MediaPlayerChanged(this, true);
+  // Thumb and label follow the jump now: while paused no timer would move
+  // them.
+  DSTrackBar->TimerTick();
 }
 
 void TFrmViewer::TogglePlay() { DSVideoWindowClick(); }
@@ -538,7 +578,6 @@ void TFrmViewer::MoveBy(int seconds) {
   // As with "Go to": nothing happens for a point in the last hundredth.
   if (target >= stop - stop / 100) return;
   SetCurrentPosition(target);
-  if (fPaused) PostWindowMessage(this, WM_SHOWPOSITION);
 }
 
 // ----------------------------------------------------------------- commands
@@ -595,15 +634,12 @@ void TFrmViewer::cmDisplaySize_16_9Click() {
   fViewMode = 2;
 }
 
-void TFrmViewer::_cmAudio1Click() {
-  ReloadMovie();
-  SelectAudioStream(1);
-  PlayMovie();
-}
+void TFrmViewer::_cmAudio1Click() { AudioStreamClick(1); }
+void TFrmViewer::_cmAudio2Click() { AudioStreamClick(2); }
 
-void TFrmViewer::_cmAudio2Click() {
+void TFrmViewer::AudioStreamClick(int n) {
   ReloadMovie();
-  SelectAudioStream(2);
+  SelectAudioStream(n);
   PlayMovie();
 }
 
@@ -677,9 +713,15 @@ void TFrmViewer::OnResume() {
   if (!fShowing || !fMediaSeeking) return;
   int64_t stop = 0;
   if (Failed(fMediaSeeking->GetStopPosition(&stop))) return;
-  const int64_t target = (fCurrentMovie->ViewPosition - ResumeLeadSeconds) * kUnitsPerSecond;
-  const int64_t limit = stop - stop / 10;
-  if (target < limit) SetCurrentPosition(target);
+  const int64_t lead = ResumeLeadSeconds * kUnitsPerSecond;
+  const int64_t reached = fCurrentMovie->ViewPosition * kUnitsPerSecond;
+  const int64_t lastTenth = stop - stop / 10;
+  // A record that stopped in the last tenth, or in the last lead (all a
+  // short movie watched to its end has), was seen to the end: the movie
+  // starts again. A stream switch goes back one lead unless that lands in
+  // the last tenth.
+  const bool fromStart = fSwitchingStream ? reached - lead >= lastTenth : reached >= std::min(lastTenth, stop - lead);
+  SetCurrentPosition(fromStart ? 0 : reached - lead);
 }
 
 void TFrmViewer::OnRestart() {
@@ -723,6 +765,7 @@ void TFrmViewer::FormClose() {
   if (!fShowing) return;
   fShowing = false;
   platform::MediaPlayerEnded(this);
+  fDesktop->MovieClosed();
 
   int64_t current = 0, stop = 0;
   if (fRendered && fMediaSeeking && Succeeded(fMediaSeeking->GetPositions(&current, &stop)))

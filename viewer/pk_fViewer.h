@@ -27,6 +27,7 @@ class TqsLabel;
 class TqsSpeedButton;
 class TSubtitleOverlay;
 class TSubtitleTrack;
+class TViewerDesktop;
 
 // As a media player it answers the desktop's media controls while a movie
 // shows (pk_fViewer_media.cpp).
@@ -138,6 +139,7 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   void UpdateStatus();
   void ShowToolbar(bool visible);
   int CountAudioRenderers();
+  // Checks the entry of sound stream n (from 1) and cuts off the others.
   void SelectAudioStream(int n);
   void ReloadMovie();
   void SetDisplaySizeNormal();
@@ -159,6 +161,8 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   void cmDisplaySize_16_9Click();
   void _cmAudio1Click();
   void _cmAudio2Click();
+  // The entry of sound stream n: rebuild, keep that stream, play on.
+  void AudioStreamClick(int n);
   void cmGoToClick();
   void cmParametersClick();
   void PopupMenuPopup();
@@ -194,6 +198,7 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   void MediaSetVolume(double level) override;
   QString MediaTitle() const override;
   QString MediaFileName() const override;
+  bool MediaFullscreen() const override;
 
   // The seconds a go-to answer names ("mm:ss", or minutes alone; a part
   // that is not a number counts as 0).
@@ -219,6 +224,9 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   // Black shape, video panel (as the display size wants it) and toolbar.
   void PlaceComponents();
   void InfoCaptions();
+  // One "Audio" entry per sound stream of the graph, with its language or
+  // title where the file gives one.
+  void ListAudioStreams();
   void TogglePlay();
   void OnResume();
   void OnRestart();
@@ -252,6 +260,9 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   bool fPanelBand = false;
   // The graph holds the movie (a failed rebuild leaves it empty).
   bool fRendered = false;
+  // The graph was rebuilt for another sound stream: the resume continues
+  // where the movie was, not where a record left it.
+  bool fSwitchingStream = false;
   IMediaSeeking* fMediaSeeking = nullptr;
   QMetaObject::Connection fScreenFollow;
   QTimer* fVolumeShown = nullptr;
@@ -259,6 +270,11 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   std::vector<std::shared_ptr<TSubtitleTrack>> fSubtitleTracks;
   std::vector<std::shared_ptr<TSubtitleTrack>> fSubtitleFiles;  // read once per opening
   int fSubtitle = 0;
+  // The "Audio" entries, stream 1 first ("Audio 1" and "Audio 2", then
+  // those made for movies with more streams).
+  std::vector<QAction*> fAudioItems;
+  // Recently used files, thumbnail, no suspend while playing.
+  std::unique_ptr<TViewerDesktop> fDesktop;
 };
 
 // The one viewer: null until created, reset when destroyed.

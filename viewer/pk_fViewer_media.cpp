@@ -2,7 +2,6 @@
 // the viewer's own button, key or menu command for it does.
 #include <QApplication>
 
-#include "framework/qs_messages.h"
 #include "viewer/filter_graph.h"
 #include "viewer/graph_utils.h"
 #include "viewer/pk_fViewer.h"
@@ -27,8 +26,9 @@ int64_t TFrmViewer::MediaDurationUs() const { return DurationUs(fMediaSeeking); 
 void TFrmViewer::MediaSetPositionUs(int64_t position) {
   if (!fOpened || !fMediaSeeking) return;
   SetCurrentPosition(position * kMediaUnitsPerMicrosecond);
-  if (fPaused) PostWindowMessage(this, WM_SHOWPOSITION);
 }
 
 QString TFrmViewer::MediaTitle() const { return fMovieTitle; }
 QString TFrmViewer::MediaFileName() const { return fMovieFileName; }
+// The viewer always covers the whole screen while it shows a movie.
+bool TFrmViewer::MediaFullscreen() const { return fShowing; }

@@ -118,12 +118,17 @@ void TDSTrackBar::mouseReleaseEvent(QMouseEvent* event) {
   QSlider::mouseReleaseEvent(event);
   // A bar of maximum 0 (a movie shorter than one step) has no point to
   // map the thumb to: the release leaves the movie where it is.
+  bool moved = false;
   if (event->button() == Qt::LeftButton && fSeeking && maximum() > 0) {
     int64_t stop = 0;
     if (Succeeded(fSeeking->GetStopPosition(&stop))) {
       int64_t target = stop * value() / maximum();
-      fSeeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+      moved = Succeeded(
+          fSeeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning));
     }
   }
   fTracking = false;
+  // The bar and its owner learn at once where the graph is now: a paused
+  // graph runs no timer that would tell them.
+  if (moved) TimerTick();
 }

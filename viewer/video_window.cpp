@@ -529,6 +529,9 @@ void TDSVideoWindowEx2::mouseReleaseEvent(QMouseEvent* event) {
 
 void TDSVideoWindowEx2::mouseDoubleClickEvent(QMouseEvent* event) {
   mousePressEvent(event);
+  // The release that ends a double click is no click of its own: the pair's
+  // first click has been reported already, and a second one would undo it.
+  if (event->button() == Qt::LeftButton) fPressed = false;
   if (event->button() == Qt::LeftButton && fOnDblClick) fOnDblClick(this);
 }
 

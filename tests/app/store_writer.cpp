@@ -4,6 +4,8 @@
 //
 //   store_writer ini  <file> <prefix> <movies> <rounds> [go-file]
 //   store_writer hive <file> <prefix> <writes> [go-file]
+//   store_writer edit <file> <stop-file> [go-file]  (a person's editor: edits
+//                     until stop-file exists, then prints "edits=N")
 //   store_writer ini-loop  <file> <movies>     (until killed)
 //   store_writer hive-loop <file> <values>     (until killed)
 #include <QElapsedTimer>
@@ -66,6 +68,36 @@ int WriteSettings(const QString& file, const QString& prefix, int writes) {
   return gFailures;
 }
 
+// An editor saving the file the way editors do, without the program's lock:
+// a new file renamed over it, or a line appended in place, in turns. Each
+// edit adds a section of its own, so the test can count the edits kept.
+int EditByHand(const QString& file, const QString& stopFile) {
+  int edits = 0;
+  while (!QFile::exists(stopFile)) {
+    ++edits;
+    const QByteArray edit = "[Edit " + QByteArray::number(edits) + "]\r\nNote=" + QByteArray::number(edits) + "\r\n";
+    if (edits % 2) {
+      QFile current(file);
+      QByteArray text;
+      if (current.open(QIODevice::ReadOnly)) text = current.readAll();
+      current.close();
+      QFile next(file + QStringLiteral(".by-hand"));
+      if (!next.open(QIODevice::WriteOnly | QIODevice::Truncate) || next.write(text + edit) != text.size() + edit.size())
+        return 1;
+      next.close();
+      if (std::rename(QFile::encodeName(next.fileName()).constData(), QFile::encodeName(file).constData()) != 0)
+        return 1;
+    } else {
+      QFile current(file);
+      if (!current.open(QIODevice::Append) || current.write(edit) != edit.size()) return 1;
+    }
+    // A person's editor saves now and then, not back to back.
+    QThread::usleep(10000);
+  }
+  std::printf("edits=%d\n", edits);
+  return 0;
+}
+
 [[noreturn]] void RecordViewsUntilKilled(int movies) {
   std::vector<std::unique_ptr<TMovieData>> records;
   for (int i = 0; i < movies; ++i)
@@ -118,6 +150,10 @@ int main(int argc, char** argv) {
   if (mode == QLatin1String("hive") && argc >= 5) {
     WaitForGo(arg(5));
     return WriteSettings(file, arg(3), arg(4).toInt());
+  }
+  if (mode == QLatin1String("edit")) {
+    WaitForGo(arg(4));
+    return EditByHand(file, arg(3));
   }
   if (mode == QLatin1String("ini-loop")) RecordViewsUntilKilled(arg(3).toInt());
   if (mode == QLatin1String("hive-loop")) WriteSettingsUntilKilled(file, arg(3).toInt());

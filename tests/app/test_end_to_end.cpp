@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QRect>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QRegularExpression>
@@ -20,6 +23,7 @@
 #include <optional>
 
 #include "app/pk_param.h"
+#include "platform/atomic_write.h"
 #include "platform/display_settings.h"
 #include "platform/registry.h"
 #include "tests/support/display_modes.h"
@@ -54,6 +58,27 @@ std::optional<QString> Tool(const QString& program, const QStringList& arguments
 }
 
 bool Xdotool(const QStringList& arguments) { return Tool(QStringLiteral("xdotool"), arguments).has_value(); }
+
+// Where a window is on the screen; empty when it cannot be told.
+QRect WindowArea(const QString& window) {
+  const auto geometry = Tool(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window});
+  if (!geometry) return {};
+  QRect area;
+  for (const QString& line : geometry->split('\n')) {
+    const int value = line.section('=', 1).toInt();
+    if (line.startsWith("X=")) area.moveLeft(value);
+    if (line.startsWith("Y=")) area.moveTop(value);
+    if (line.startsWith("WIDTH=")) area.setWidth(value);
+    if (line.startsWith("HEIGHT=")) area.setHeight(value);
+  }
+  return area;
+}
+
+// What a window shows now.
+QImage WindowShot(const QString& window) {
+  const QRect area = WindowArea(window);
+  return area.isEmpty() ? QImage() : x11state::ScreenShot(area);
+}
 
 // One run of a program file, in the test's private environment.
 class TRun {
@@ -108,21 +133,6 @@ class TRun {
     return Xdotool({"windowfocus", "--sync", window, "key", key});
   }
 
-  // Where `window` lies on the screen; empty when it cannot be told.
-  static QRect Geometry(const QString& window) {
-    const auto geometry = Tool(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window});
-    if (!geometry) return QRect();
-    int x = 0, y = 0, width = 0, height = 0;
-    for (const QString& line : geometry->split('\n')) {
-      const QString value = line.section('=', 1);
-      if (line.startsWith("X=")) x = value.toInt();
-      if (line.startsWith("Y=")) y = value.toInt();
-      if (line.startsWith("WIDTH=")) width = value.toInt();
-      if (line.startsWith("HEIGHT=")) height = value.toInt();
-    }
-    return QRect(x, y, width, height);
-  }
-
   // Right click in the middle of `window`, then `steps` times Down (or Up
   // when negative) in its popup menu and Return.
   bool PickMenuItem(const QString& window, int steps) const {
@@ -134,7 +144,7 @@ class TRun {
   // Right click in the middle of `window`, then `keys` in its popup menu;
   // true once the menu has gone.
   bool PickMenuKeys(const QString& window, const QStringList& menuKeys) const {
-    const QRect area = Geometry(window);
+    const QRect area = WindowArea(window);
     if (area.isEmpty()) return false;
     const int x = area.x(), y = area.y(), width = area.width(), height = area.height();
     const QStringList before = Windows();
@@ -179,6 +189,83 @@ class TRun {
  private:
   QProcess fProcess;
 };
+
+
+// The movie files below `dir` that the program holds open now: one per
+// movie it is playing (the viewer, the preview).
+QStringList OpenMovies(qint64 pid, const QString& dir) {
+  const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+  QStringList open;
+  for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+    const QString target = QFile::symLinkTarget(fds + QLatin1Char('/') + fd);
+    if (target.startsWith(dir + QLatin1Char('/')) && target.endsWith(QLatin1String(".avi"))) open << target;
+  }
+  open.sort();
+  return open;
+}
+
+// Tells when a directory is listed (opened as a directory) by anyone after
+// this object was made.
+class TDirectoryListings {
+ public:
+  explicit TDirectoryListings(const QString& dir) : fFd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (fFd >= 0) ::inotify_add_watch(fFd, QFile::encodeName(dir).constData(), IN_OPEN | IN_ONLYDIR);
+  }
+  ~TDirectoryListings() {
+    if (fFd >= 0) ::close(fFd);
+  }
+  TDirectoryListings(const TDirectoryListings&) = delete;
+  TDirectoryListings& operator=(const TDirectoryListings&) = delete;
+
+  bool WaitForListing(int timeoutMs) {
+    return WaitFor(
+        [&] {
+          alignas(inotify_event) char buffer[4096];
+          const ssize_t length = fFd >= 0 ? ::read(fFd, buffer, sizeof buffer) : -1;
+          for (ssize_t at = 0; at < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if ((event->mask & IN_ISDIR) && event->len == 0) return true;  // the directory itself
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+          }
+          return false;
+        },
+        timeoutMs);
+  }
+
+ private:
+  int fFd;
+};
+
+// Where the main window shows the preview and, under it, the six lines of
+// information (81 pixels high): right of the list, whatever its width.
+QRect PaneArea(const QImage& shot) {
+  const int left = shot.width() * 45 / 100;
+  return QRect(left, 10, shot.width() - 10 - left, shot.height() - 5 - 81 - 15);
+}
+QRect LinesArea(const QImage& shot) {
+  const int left = shot.width() * 45 / 100;
+  return QRect(left, shot.height() - 5 - 81 + 1, shot.width() - 10 - left, 81 - 2);
+}
+
+// Pixels in `area` that are not dark: the picture of a movie, the white
+// text of the lines; an empty black pane has none.
+int LitPixels(const QImage& shot, const QRect& area) {
+  int lit = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) lit += qGray(shot.pixel(x, y)) >= 96;
+  return lit;
+}
+
+// Upward zero crossings per second of the first channel of raw 16-bit
+// stereo sound: the pitch of a pure tone; two tones written one after the
+// other in pieces come out in between.
+double Pitch(const QByteArray& sound, int rate) {
+  const auto* samples = reinterpret_cast<const qint16*>(sound.constData());
+  const qsizetype frames = sound.size() / 4;
+  qint64 crossings = 0;
+  for (qsizetype f = 1; f < frames; ++f) crossings += samples[2 * (f - 1)] < 0 && samples[2 * f] >= 0;
+  return frames ? double(crossings) * rate / double(frames) : 0;
+}
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -235,14 +322,33 @@ class EndToEnd : public ::testing::Test {
     return hive.ReadInteger(name);
   }
 
-  // What the screen shows now.
-  QImage Screen() const {
-    const QString file = fDir + "/screen.png";
-    QFile::remove(file);
-    QProcess grab;
-    grab.start(QStringLiteral(CINVO_SCREEN_GRAB), {file});
-    grab.waitForFinished(kStepMs);
-    return QImage(file);
+  // What the whole screen shows now.
+  QImage Screen() const { return x11state::ScreenShot(QRect(0, 0, fScreenBefore->Width, fScreenBefore->Height)); }
+
+  // The next run lists `movies` (and a stand-in CD directory) and plays
+  // with its own viewer.
+  void UseLibrary(const QString& movies, const QString& cd = QString()) {
+    platform::TRegistry hive(HivePath());
+    ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), true));
+    hive.WriteString(QStringLiteral("MovieDir"), movies);
+    hive.WriteString(QStringLiteral("CDReader"), cd);
+    hive.WriteInteger(QStringLiteral("InternalViewer"), 1);
+    hive.CloseKey();
+  }
+
+  // A movie appears in `dir` at once, as a move does.
+  void MoveIn(const QString& movie, const QString& dir, const QString& name) {
+    const QString staged = fDir + QStringLiteral("/staged.avi");
+    QFile::remove(staged);
+    ASSERT_TRUE(QFile::copy(movie, staged));
+    ASSERT_TRUE(QFile::rename(staged, dir + QLatin1Char('/') + name));
+  }
+
+  // The main window of a library run, with its first movie previewed.
+  QString WaitForPreview(TRun& run, const QString& movies) {
+    const QString window = run.WaitForWindow(QStringLiteral("Cinvo"));
+    if (window.isEmpty() || !WaitFor([&] { return OpenMovies(run.Pid(), movies).size() == 1; }, kStartMs)) return {};
+    return window;
   }
 
   // A record as if the movie had been seen `count` times.
@@ -351,6 +457,50 @@ TEST_F(EndToEnd, SigtermWhilePlayingStoresTheViewAndGivesTheScreenBack) {
   EXPECT_LE(position, 5 + playedSeconds + 1);
 }
 
+// The share of the area's pixels that are not dark.
+double LitShare(const QImage& shot) {
+  if (shot.isNull() || shot.width() * shot.height() == 0) return -1;
+  qint64 lit = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) lit += qGray(shot.pixel(x, y)) > 48;
+  return double(lit) / (shot.width() * shot.height());
+}
+
+// The picture keeps changing: the movie plays (a paused one shows one frame).
+bool PictureMoves(const QRect& area) {
+  QImage last = x11state::ScreenShot(area);
+  int changes = 0;
+  return WaitFor(
+      [&] {
+        const QImage now = x11state::ScreenShot(area);
+        if (!now.isNull() && now != last) ++changes;
+        last = now;
+        return changes >= 3;
+      },
+      kStepMs);
+}
+
+TEST_F(EndToEnd, ADoubleClickOnThePictureTogglesTheToolbarAndThePlayGoesOn) {
+  ASSERT_TRUE(fScreenBefore);
+  auto run = Start({fMovie});
+  const QString viewer = run->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  // The viewer covers the screen; its toolbar is the bottom strip.
+  const int width = fScreenBefore->Width, height = fScreenBefore->Height;
+  const QRect picture(width / 4, height / 4, width / 2, height / 2);
+  const QRect toolbar(0, height - 27, width, 27);
+  ASSERT_TRUE(PictureMoves(picture));
+  EXPECT_LT(LitShare(x11state::ScreenShot(toolbar)), 0.5);
+
+  ASSERT_TRUE(Xdotool({"mousemove", QString::number(width / 2), QString::number(height / 2), "click", "--repeat",
+                       "2", "--delay", "80", "1"}));
+  EXPECT_TRUE(WaitFor([&] { return LitShare(x11state::ScreenShot(toolbar)) > 0.5; }, kStepMs));
+  EXPECT_TRUE(PictureMoves(picture));
+
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+}
+
 TEST_F(EndToEnd, AKilledRunBlocksNoLaterStart) {
   auto killed = Start({fMovie});
   ASSERT_FALSE(killed->WaitForWindow(MovieTitle()).isEmpty()) << qPrintable(killed->ErrorOutput());
@@ -390,6 +540,42 @@ TEST_F(EndToEnd, AMovieThatCannotBePlayedEndsTheRunWithAnErrorAndNoView) {
   EXPECT_EQ(x11state::SaverTimeout(), 321);
 }
 
+TEST_F(EndToEnd, EnterOnAMovieThatCannotBePlayedLeavesItsRecordAsItWas) {
+  const QString movies = fDir + "/Movies";
+  QDir().mkpath(movies);
+  const QString broken = movies + "/Broken.avi";
+  ASSERT_TRUE(QFile::copy(testmovies::MovieFile(TMovieKind::TextFile), broken));
+  {
+    platform::TRegistry hive(HivePath());
+    ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), true));
+    hive.WriteString(QStringLiteral("MovieDir"), movies);
+    hive.WriteString(QStringLiteral("CDReader"), QString());
+    hive.CloseKey();
+  }
+  ASSERT_TRUE(testenv::WriteFile(MovieListPath(), "[Broken.avi]\r\nViewCount=3\r\nViewDate=45000.5\r\n"
+                                                  "ViewStrDate=13/03/2023 12:00:00\r\nViewPosition=42\r\n"));
+  auto run = Start({});
+  const QString window = run->WaitForWindow(QStringLiteral("Cinvo"));
+  ASSERT_FALSE(window.isEmpty()) << qPrintable(run->ErrorOutput());
+  // Enter on the selected movie until the program answers by saving the
+  // records (without a window manager the window may not have the keyboard
+  // at once).
+  const platform::TFileStamp before = platform::StampOf(MovieListPath());
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        run->Key(window, QStringLiteral("Return"));
+        return platform::StampOf(MovieListPath()) != before;
+      },
+      kStartMs));
+  run->Signal(SIGTERM);
+  EXPECT_EQ(run->WaitForExit(), 0);
+  EXPECT_TRUE(run->ErrorOutput().contains(QStringLiteral("not recognized")));
+  EXPECT_EQ(Recorded(broken, "ViewCount"), "3");
+  EXPECT_EQ(Recorded(broken, "ViewDate"), "45000.5");
+  EXPECT_EQ(Recorded(broken, "ViewStrDate"), "13/03/2023 12:00:00");
+  EXPECT_EQ(Recorded(broken, "ViewPosition"), "42");
+}
+
 TEST_F(EndToEnd, ARecordThatCannotBeWrittenAtTheEndIsReported) {
   const QString blocker = fDir + "/not-a-directory";
   ASSERT_TRUE(testenv::WriteFile(blocker, "x"));
@@ -417,6 +603,107 @@ TEST_F(EndToEnd, AMissingFileOrADirectoryOpensTheMainWindowAndWritesNoRecord) {
   platform::TRegistry hive(HivePath());
   ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), false));
   EXPECT_TRUE(hive.ValueExists(QStringLiteral("ScreenSettingsMode")));
+}
+
+// ------------------------------------------------------- the main window
+
+TEST_F(EndToEnd, ARefreshWhileTheViewerPlaysStartsNoPreviewAndThePreviewStaysStoppedAfterIt) {
+  const QString movies = fDir + QStringLiteral("/Movies");
+  ASSERT_TRUE(QDir().mkpath(movies));
+  ASSERT_TRUE(QFile::copy(fMovie, movies + QStringLiteral("/Bravo.avi")));
+  ASSERT_TRUE(QFile::copy(fMovie, movies + QStringLiteral("/Charlie.avi")));
+  UseLibrary(movies);
+  auto run = Start({});
+  const QString window = WaitForPreview(*run, movies);
+  ASSERT_FALSE(window.isEmpty()) << qPrintable(run->ErrorOutput());
+  ASSERT_TRUE(run->Key(window, QStringLiteral("Return")));
+  const QString viewer = run->WaitForWindow(QStringLiteral("Bravo"));
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  EXPECT_TRUE(WaitFor([&] { return OpenMovies(run->Pid(), movies) == QStringList{movies + "/Bravo.avi"}; }, kStepMs));
+
+  // A movie copied in: the list is walked again and the first place now
+  // holds another movie, yet only the viewer's movie is read.
+  TDirectoryListings listings(movies);
+  MoveIn(fMovie, movies, QStringLiteral("Alpha.avi"));
+  ASSERT_TRUE(listings.WaitForListing(kStepMs)) << "the list was not refreshed";
+  EXPECT_FALSE(WaitFor([&] { return OpenMovies(run->Pid(), movies).size() > 1; }, 3000))
+      << qPrintable(OpenMovies(run->Pid(), movies).join(' '));
+
+  // After the viewer the preview stays stopped: nothing is read, the pane
+  // is black.
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  ASSERT_TRUE(run->WaitForWindowGone(viewer));
+  EXPECT_TRUE(WaitFor([&] { return OpenMovies(run->Pid(), movies).isEmpty(); }, kStepMs))
+      << qPrintable(OpenMovies(run->Pid(), movies).join(' '));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const QImage shot = WindowShot(window);
+        return !shot.isNull() && LitPixels(shot, PaneArea(shot)) == 0;
+      },
+      kStepMs));
+  run->Signal(SIGTERM);
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+}
+
+TEST_F(EndToEnd, AMovieThePreviewCannotRenderAndAMovieThatIsGoneLeaveABlackPaneAndNoStaleLines) {
+  const QString movies = fDir + QStringLiteral("/Movies");
+  ASSERT_TRUE(QDir().mkpath(movies));
+  ASSERT_TRUE(QFile::copy(fMovie, movies + QStringLiteral("/Alpha.avi")));
+  ASSERT_TRUE(QFile::copy(testmovies::MovieFile(TMovieKind::TextFile), movies + QStringLiteral("/Broken.avi")));
+  UseLibrary(movies);
+  auto run = Start({});
+  const QString window = WaitForPreview(*run, movies);
+  ASSERT_FALSE(window.isEmpty()) << qPrintable(run->ErrorOutput());
+  const auto shows = [&](const std::function<bool(const QImage&)>& condition) {
+    return WaitFor(
+        [&] {
+          const QImage shot = WindowShot(window);
+          return !shot.isNull() && condition(shot);
+        },
+        kStepMs);
+  };
+  ASSERT_TRUE(shows([](const QImage& shot) { return LitPixels(shot, PaneArea(shot)) > 0; }))
+      << "the first movie's picture is not shown";
+
+  // The next movie cannot be rendered: its lines are shown over a black
+  // pane, not under the picture of the movie before.
+  ASSERT_TRUE(run->Key(window, QStringLiteral("Down")));
+  EXPECT_TRUE(shows([](const QImage& shot) { return LitPixels(shot, PaneArea(shot)) == 0; }));
+  const QImage broken = WindowShot(window);
+  EXPECT_GT(LitPixels(broken, LinesArea(broken)), 0);
+
+  // Back to the first one, previewed again; then every movie goes: neither
+  // its picture nor its lines stay.
+  ASSERT_TRUE(run->Key(window, QStringLiteral("Up")));
+  ASSERT_TRUE(shows([](const QImage& shot) { return LitPixels(shot, PaneArea(shot)) > 0; }));
+  ASSERT_TRUE(QFile::remove(movies + QStringLiteral("/Alpha.avi")));
+  ASSERT_TRUE(QFile::remove(movies + QStringLiteral("/Broken.avi")));
+  EXPECT_TRUE(shows([](const QImage& shot) {
+    return LitPixels(shot, PaneArea(shot)) == 0 && LitPixels(shot, LinesArea(shot)) == 0;
+  }));
+  EXPECT_TRUE(WaitFor([&] { return OpenMovies(run->Pid(), movies).isEmpty(); }, kStepMs));
+  run->Signal(SIGTERM);
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+}
+
+TEST_F(EndToEnd, ThePreviewPlaysTheFirstSoundTrackOnly) {
+  const QString movies = fDir + QStringLiteral("/Movies");
+  ASSERT_TRUE(QDir().mkpath(movies));
+  // 440 Hz in the first track, 1760 Hz in the second.
+  ASSERT_TRUE(QFile::copy(testmovies::MovieFile(TMovieKind::TwoAudio), movies + QStringLiteral("/Two Voices.avi")));
+  UseLibrary(movies);
+  // What the preview makes heard goes to one file.
+  const QString sound = fDir + QStringLiteral("/heard.raw");
+  fEnvironment.insert("CINVO_AUDIO_SINK",
+                      "filesink sync=true append=true buffer-mode=unbuffered location=\"" + sound + "\"");
+  auto run = Start({});
+  constexpr int kRate = 22050;
+  constexpr int kBytesPerSecond = kRate * 2 * 2;
+  ASSERT_TRUE(WaitFor([&] { return QFileInfo(sound).size() >= kBytesPerSecond; }, kStartMs))
+      << qPrintable(run->ErrorOutput());
+  run->Signal(SIGTERM);
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  EXPECT_NEAR(Pitch(testenv::ReadFile(sound), kRate), 440, 40);
 }
 
 TEST_F(EndToEnd, CopiesUnderAnotherFileNameRunSideBySide) {
@@ -537,7 +824,7 @@ TEST_F(EndToEnd, SubtitlesBesideAndInsideTheMovieShowOverThePictureAndTheChoiceI
   auto run = Start({movie});
   QString viewer = run->WaitForWindow(QStringLiteral("Dark"));
   ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
-  const QRect picture = LetterBox(TRun::Geometry(viewer), QSize(320, 240));
+  const QRect picture = LetterBox(WindowArea(viewer), QSize(320, 240));
   const QRect foot(picture.x(), picture.y() + picture.height() * 3 / 5, picture.width(), picture.height() * 2 / 5);
   EXPECT_TRUE(WaitFor([&] { return WhitePixels(Screen(), foot) > 200; }, kStepMs)) << "no subtitle painted";
 
@@ -567,7 +854,7 @@ TEST_F(EndToEnd, SubtitlesBesideAndInsideTheMovieShowOverThePictureAndTheChoiceI
   run = Start({mkv});
   viewer = run->WaitForWindow(QFileInfo(mkv).completeBaseName());
   ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
-  const QRect screen = TRun::Geometry(viewer);
+  const QRect screen = WindowArea(viewer);
   const int bandHeight = screen.width() * 9 / 16;
   const QRect band(screen.x(), screen.y() + (screen.height() - bandHeight) / 2, screen.width(), bandHeight);
   const QRect bandFoot(band.x(), band.y() + band.height() / 2, band.width(), band.height() / 2);
@@ -594,7 +881,7 @@ TEST_F(EndToEnd, AMovieWithARotationTagIsShownUpright) {
   const QString viewer = run->WaitForWindow(QFileInfo(movie).completeBaseName());
   ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
   // Upright it is taller than wide, red above blue, with bars at the sides.
-  const QRect picture = LetterBox(TRun::Geometry(viewer), QSize(240, 320));
+  const QRect picture = LetterBox(WindowArea(viewer), QSize(240, 320));
   const QPoint top(picture.center().x(), picture.y() + picture.height() / 5);
   const QPoint bottom(picture.center().x(), picture.bottom() - picture.height() / 5);
   const QPoint side(picture.x() / 2, picture.center().y());

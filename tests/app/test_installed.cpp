@@ -7,6 +7,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,7 +19,9 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QThread>
+#include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <csignal>
@@ -274,4 +277,53 @@ TEST_F(Installed, OpeningAMovieFromTheFileManagerPlaysItAndASecondOpenLeavesOneC
   EXPECT_TRUE(EndProcess(first));
   const QString records = Prefix() + QStringLiteral("/bin/MovieList.ini");  // a writable install keeps them beside
   EXPECT_TRUE(QString::fromUtf8(testenv::ReadFile(records)).contains(QStringLiteral("[Opened From Files.avi]")));
+}
+
+// A file manager's thumbnail run, as the installed thumbnailer entry tells
+// it to: the thumbnail lands in the desktop's cache, where GIO finds it.
+TEST_F(Installed, TheThumbnailerEntryMakesTheThumbnailTheDesktopShows) {
+  const QString entry = Share(QStringLiteral("thumbnailers/cinvo.thumbnailer"));
+  const QStringList lines = QString::fromUtf8(testenv::ReadFile(entry)).split(QLatin1Char('\n'));
+  ASSERT_TRUE(lines.contains(QStringLiteral("[Thumbnailer Entry]"))) << "no thumbnailer entry";
+  EXPECT_TRUE(lines.contains(QStringLiteral("TryExec=cinvo")));
+  // The movie types of the desktop entry, all of them.
+  const auto field = [](const QStringList& from, const QString& key) {
+    const QStringList found = from.filter(QRegularExpression(QStringLiteral("^%1=").arg(key)));
+    return found.isEmpty() ? QString() : found.first().mid(key.size() + 1);
+  };
+  const QStringList desktop =
+      QString::fromUtf8(testenv::ReadFile(Share(QStringLiteral("applications/") + kAppId + QStringLiteral(".desktop"))))
+          .split(QLatin1Char('\n'));
+  EXPECT_EQ(field(lines, QStringLiteral("MimeType")), field(desktop, QStringLiteral("MimeType")));
+
+  const QString movie = Movie(QStringLiteral("Thumbnailed Movie.avi"));
+  ASSERT_FALSE(movie.isEmpty()) << "no test movie can be made here";
+  QProcessEnvironment env = SessionEnvironment();
+  const QString cache = home_ + QStringLiteral("/cache");
+  env.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+  env.remove(QStringLiteral("DISPLAY"));
+  // What the file manager does: %i the file, %o the cache file named by the
+  // MD5 of the file's URI, %s the size of the cache's "normal" class.
+  const QString uri = QString::fromLatin1(QUrl::fromLocalFile(movie).toEncoded());
+  const QString out = cache + QStringLiteral("/thumbnails/normal/") +
+                      QString::fromLatin1(QCryptographicHash::hash(uri.toUtf8(), QCryptographicHash::Md5).toHex()) +
+                      QStringLiteral(".png");
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(out).absolutePath()));
+  QString exec = field(lines, QStringLiteral("Exec"));
+  ASSERT_FALSE(exec.isEmpty());
+  const auto quoted = [](const QString& text) {
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\'');
+  };
+  exec.replace(QStringLiteral("%i"), quoted(movie)).replace(QStringLiteral("%o"), quoted(out)).replace(QStringLiteral("%s"), QStringLiteral("128"));
+  const TRun run = RunTool(QStringLiteral("sh"), {QStringLiteral("-c"), exec}, 60000, env);
+  ASSERT_EQ(run.ExitCode, 0) << exec.toStdString() << ": " << run.Output.toStdString();
+  const QImage thumbnail(out);
+  ASSERT_FALSE(thumbnail.isNull());
+  EXPECT_EQ(std::max(thumbnail.width(), thumbnail.height()), 64) << "the movie is 64 x 48: not enlarged";
+
+  const TRun info = RunTool(QStringLiteral("gio"), {QStringLiteral("info"), QStringLiteral("-a"),
+                                                    QStringLiteral("thumbnail::path"), movie},
+                            30000, env);
+  ASSERT_TRUE(info.Finished) << "gio is missing (make deps)";
+  EXPECT_TRUE(info.Output.contains(QStringLiteral("thumbnail::path: ") + out)) << info.Output.toStdString();
 }

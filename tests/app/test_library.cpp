@@ -14,8 +14,10 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QProcessEnvironment>
+#include <QSet>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
 #include <functional>
 
@@ -86,6 +88,16 @@ int64_t PreviewStop(TFrmShowcase& w) {
   int64_t stop = -1;
   if (IMediaSeeking* seeking = w.FilterGraph->MediaSeeking()) seeking->GetStopPosition(&stop);
   return stop;
+}
+
+// A movie listed twice, from the disk and from the CD: a CD item stands
+// only for a movie the disk does not hold.
+QString ListedTwice(const TFrmShowcase& w) {
+  QSet<QString> disk, cd;
+  for (int i = 0; i < w.ItemCount(); ++i)
+    if (const TMovieData* data = w.Item(i)->Data()) (data->Origin ? disk : cd).insert(w.Item(i)->text(0));
+  disk.intersect(cd);
+  return disk.isEmpty() ? QString() : *disk.begin();
 }
 
 // Whether this process may mount (a stand-in CD that comes and goes the way
@@ -289,15 +301,21 @@ TEST_F(LibraryTest, ATwoHourMoviePreviewsFromItsTenthMinute) {
 }
 
 TEST_F(LibraryTest, AMovieThatCannotBeRenderedLeavesABlackPaneAndNoMessage) {
+  Place(movie_, movies_ + "/Alpha.avi");
   testenv::WriteFile(movies_ + "/Broken.avi", "This is a shopping list, not a movie.");
   Parameters().CDReader.clear();
   TFrmShowcase& w = Open();
+  SelectAndPreview("Alpha", true);
+  ASSERT_TRUE(WaitFor([&] { return w.DSVideoWindow->FramesPainted() > 0; }));
+  w.ListView->setCurrentItem(w.Item(IndexOf(w, "Broken", true)));
   ASSERT_EQ(w.CurrentFile, movies_ + "/Broken.avi");
   testenv::DrainEvents();
   QThread::msleep(50);
   testenv::DrainEvents();
   EXPECT_TRUE(testenv::RecordedErrors().isEmpty()) << testenv::RecordedErrors().join('\n').toStdString();
   EXPECT_NE(w.FilterGraph->GraphState(), 3);
+  EXPECT_TRUE(w.DSVideoWindow->CurrentFrame().isNull()) << "the picture of the movie before stays";
+  EXPECT_EQ(w._lbInfoFileName->Caption(), movies_ + "/Broken.avi");
 }
 
 // ------------------------------------------------------------ starting
@@ -390,6 +408,77 @@ TEST_F(LibraryTest, TheViewerPlaysTheMovieAndItsPositionComesBack) {
       << alphaSection.toStdString();
 }
 
+TEST_F(LibraryTest, WhileAMovieIsShownRefreshesMoveTheSelectionButStartNoPreview) {
+  Place(movie_, movies_ + "/Bravo.avi");
+  Place(movie_, movies_ + "/Charlie.avi");
+  Parameters().InternalViewer = true;
+  TFrmShowcase& w = Open();
+  SelectAndPreview("Bravo", true);
+  w.BtViewClick();
+  ASSERT_TRUE(FrmViewer && FrmViewer->isVisible());
+
+  // A movie copied in, then a disc put in: the list and the lines follow
+  // the selection, no preview plays behind the viewer.
+  Place(movie_, movies_ + "/Alpha.avi");
+  w.SHChangeNotifyUpdateDir(0x1000, movies_);
+  ASSERT_TRUE(Settled());
+  testenv::DrainEvents();
+  EXPECT_EQ(w.CurrentFile, movies_ + "/Alpha.avi");
+  EXPECT_EQ(w._lbInfoFileName->Caption(), movies_ + "/Alpha.avi");
+  EXPECT_FALSE(w.FilterGraph->Active());
+  Place(movie_, cd_ + "/Zebra.avi");
+  w.SHChangeNotifyMediaInserted(cd_);
+  ASSERT_TRUE(Settled());
+  testenv::DrainEvents();
+  EXPECT_EQ(w.CurrentFile, cd_ + "/Zebra.avi");
+  EXPECT_FALSE(w.FilterGraph->Active());
+
+  // Closed: the preview stays stopped until another movie is chosen.
+  FrmViewer->close();
+  testenv::DrainEvents();
+  EXPECT_FALSE(w.FilterGraph->Active());
+  SelectAndPreview("Charlie", true);
+}
+
+TEST_F(LibraryTest, TheCopyOfACDMovieIsNotPreviewedBehindTheViewer) {
+  Place(movie_, cd_ + "/Zebra.avi");
+  Parameters().InternalViewer = true;
+  TFrmShowcase& w = Open();
+  ASSERT_EQ(w.SelectedItem()->text(0), "Zebra");
+  w.BtViewClick();
+  ASSERT_TRUE(FrmViewer && FrmViewer->isVisible());
+  ASSERT_TRUE(Settled());
+  // The copy's own change notification: the disk item now stands for the
+  // CD's movie and is selected.
+  w.SHChangeNotifyUpdateDir(0x1000, movies_);
+  ASSERT_TRUE(Settled());
+  testenv::DrainEvents();
+  EXPECT_EQ(w.CurrentFile, movies_ + "/Zebra.avi");
+  EXPECT_FALSE(w.FilterGraph->Active());
+  FrmViewer->close();
+  testenv::DrainEvents();
+  EXPECT_FALSE(w.FilterGraph->Active());
+}
+
+TEST_F(LibraryTest, ARefreshWhileTheMovieIsHandedToItsProgramStartsNoPreview) {
+  Place(movie_, movies_ + "/Bravo.avi");
+  Place(movie_, base_ + "/Alpha.avi");
+  // The associated program takes its time to answer; meanwhile a movie
+  // arrives in the library.
+  const QString opener = base_ + "/slow-opener.sh";
+  testenv::WriteFile(opener, QStringLiteral("#!/bin/sh\nmv '%1/Alpha.avi' '%2/Alpha.avi'\nsleep 3\n")
+                                 .arg(base_, movies_)
+                                 .toUtf8());
+  QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  qputenv("CINVO_OPENER", opener.toLocal8Bit());
+  TFrmShowcase& w = Open();
+  SelectAndPreview("Bravo", true);
+  w.BtViewClick();
+  qunsetenv("CINVO_OPENER");
+  EXPECT_FALSE(w.FilterGraph->Active()) << "a preview began while the movie was handed over";
+  EXPECT_FALSE(QFile::exists(base_ + "/Alpha.avi"));
+}
+
 TEST_F(LibraryTest, AVanishedMovieIsNamedNotCountedAndTheListRefreshed) {
   Place(movie_, movies_ + "/Alpha.avi");
   Place(movie_, movies_ + "/Gone.avi");
@@ -408,6 +497,43 @@ TEST_F(LibraryTest, AVanishedMovieIsNamedNotCountedAndTheListRefreshed) {
   EXPECT_FALSE(QString::fromUtf8(testenv::ReadFile(testenv::MovieListFile())).contains("Gone.avi"));
   ASSERT_TRUE(Settled());
   EXPECT_EQ(Captions(w), QStringList({"Alpha"}));
+}
+
+TEST_F(LibraryTest, AMovieThatCannotBePlayedKeepsItsRecordAsItWas) {
+  const QString damaged = MovieFile(TMovieKind::TextFile);
+  ASSERT_FALSE(damaged.isEmpty());
+  Place(damaged, movies_ + "/Broken.avi");
+  Place(damaged, movies_ + "/Seen.avi");
+  ASSERT_TRUE(testenv::WriteFile(testenv::MovieListFile(),
+                                 "[Seen.avi]\r\nViewCount=3\r\nViewDate=45000.5\r\n"
+                                 "ViewStrDate=13/03/2023 12:00:00\r\nViewPosition=42\r\n"));
+  Parameters().CDReader.clear();
+  const auto expectAsItWas = [&] {
+    TMovieListDocument file(testenv::MovieListFile());
+    EXPECT_FALSE(file.SectionExists("Broken.avi"));
+    EXPECT_EQ(file.ReadString("Seen.avi", "ViewCount"), "3");
+    EXPECT_EQ(file.ReadString("Seen.avi", "ViewDate"), "45000.5");
+    EXPECT_EQ(file.ReadString("Seen.avi", "ViewStrDate"), "13/03/2023 12:00:00");
+    EXPECT_EQ(file.ReadString("Seen.avi", "ViewPosition"), "42");
+  };
+  // The viewer cannot render them; nor can the associated program be found.
+  for (const bool internal : {true, false}) {
+    SCOPED_TRACE(internal ? "viewer" : "associated program");
+    Parameters().InternalViewer = internal;
+    testenv::RecordingOpener opener(3);
+    TFrmShowcase& w = Open();
+    for (const char* caption : {"Broken", "Seen"}) {
+      w.ListView->setCurrentItem(w.Item(IndexOf(w, caption, true)));
+      EXPECT_THROW(w.BtViewClick(), std::exception) << caption;
+    }
+    expectAsItWas();
+    const TMovieData& seen = *w.Item(IndexOf(w, "Seen", true))->Data();
+    EXPECT_EQ(seen.ViewCount, 3);
+    EXPECT_DOUBLE_EQ(seen.ViewDate, 45000.5);
+    EXPECT_EQ(w.Item(IndexOf(w, "Broken", true))->Data()->ViewCount, 0);
+    window_.reset();
+    ReleaseMovieList();
+  }
 }
 
 TEST_F(LibraryTest, UpdateMoviePositionStoresItAndReachesEveryItemOfThatName) {
@@ -536,6 +662,9 @@ TEST_F(LibraryTest, TakingTheCDOutRemovesItsItemsWithinOneTimerPeriod) {
   EXPECT_EQ(Captions(w), QStringList({"Alpha"}));
   EXPECT_NE(w.FilterGraph->GraphState(), 3) << "the preview of a CD movie stops with the CD";
   EXPECT_TRUE(w.CDFiles.isEmpty());
+  // Nothing of the movie that went stays shown.
+  EXPECT_EQ(InfoLines(w), QStringList(6, QString()));
+  EXPECT_TRUE(w.DSVideoWindow->CurrentFrame().isNull());
 
   // In again: listed at the next timer tick at the latest.
   if (mounted) {
@@ -544,6 +673,82 @@ TEST_F(LibraryTest, TakingTheCDOutRemovesItsItemsWithinOneTimerPeriod) {
   Place(movie_, cd_ + "/Zebra.avi");
   ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 2; }, 10000));
   EXPECT_EQ(Captions(w), QStringList({"Alpha", "Zebra"}));
+  if (mounted) Unmount(cd_);
+}
+
+TEST_F(LibraryTest, AListRefreshedWhileTheDiscIsScannedListsNoMovieTwice) {
+  Place(movie_, movies_ + "/Bravo.avi");
+  Place(movie_, cd_ + "/Bravo.avi");
+  Place(movie_, cd_ + "/Zebra.avi");
+  TFrmShowcase& w = Open();
+  w.RefreshLists();  // the disk item stands for the disc's Bravo
+  ASSERT_TRUE(Settled());
+  ASSERT_EQ(Captions(w), QStringList({"Bravo", "Zebra"}));
+  // A change of the library is reported while the disc is looked at again
+  // (a timer tick, a disc put in): it is handled inside that scan.
+  QTimer::singleShot(0, &w, [&] { w.SHChangeNotifyUpdateDir(0x1000, movies_); });
+  w.ScanCD();
+  ASSERT_TRUE(Settled());
+  testenv::DrainEvents();
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Captions(w), QStringList({"Bravo", "Zebra"}));
+  EXPECT_EQ(ListedTwice(w), QString());
+  EXPECT_EQ(w.CDFiles.size(), 2);
+}
+
+TEST_F(LibraryTest, ACopiedCDMovieIsNeverListedBesideItsCopyWhateverRescansFollow) {
+  // The disc comes and goes as a mount where the test may mount, else as
+  // its files with the notifications a disc gives.
+  const bool mounted = Mount(cd_);
+  if (mounted) Unmount(cd_);
+  // A library of some size: its walk takes a while.
+  for (int i = 0; i < 400; ++i) testenv::WriteFile(movies_ + QStringLiteral("/Film %1.avi").arg(i, 4, 10, QChar('0')), {});
+  Place(movie_, movies_ + "/Bravo.avi");  // on the disk and on the disc
+  testenv::RecordingOpener opener;
+  TFrmShowcase& w = Open();
+  const auto discIn = [&] {
+    if (mounted) {
+      ASSERT_TRUE(Mount(cd_));
+    }
+    Place(movie_, cd_ + "/Alpha.avi");
+    Place(movie_, cd_ + "/Bravo.avi");
+    if (!mounted) w.SHChangeNotifyMediaInserted(cd_);
+  };
+  const auto discOut = [&] {
+    if (mounted) {
+      Unmount(cd_);
+    } else {
+      QFile::remove(cd_ + "/Alpha.avi");
+      QFile::remove(cd_ + "/Bravo.avi");
+      w.SHChangeNotifyMediaRemoved(cd_);
+    }
+  };
+  // Every state of the list is looked at, also those painted inside the
+  // waits of a rescan.
+  QString twice;
+  QObject::connect(w.ListView->model(), &QAbstractItemModel::rowsInserted, &w, [&] {
+    if (twice.isEmpty()) twice = ListedTwice(w);
+  });
+  for (int round = 0; round < 8 && twice.isEmpty(); ++round) {
+    SCOPED_TRACE(round);
+    discIn();
+    ASSERT_TRUE(WaitFor([&] { return IndexOf(w, "Alpha", false) >= 0 && !w.ListsPending(); }));
+    // Alpha is copied and played; while the lists are rebuilt the disc is
+    // taken out and put back, and the copy's change notification comes.
+    w.ListView->setCurrentItem(w.Item(IndexOf(w, "Alpha", false)));
+    w.BtViewClick();
+    discOut();
+    discIn();
+    ASSERT_TRUE(WaitFor([&] {
+      return IndexOf(w, "Alpha", true) >= 0 && IndexOf(w, "Bravo", true) >= 0 && !w.ListsPending() &&
+             w.CDFiles.size() == 2;
+    }));
+    // The copy is deleted and the disc taken out.
+    ASSERT_TRUE(QFile::remove(movies_ + "/Alpha.avi"));
+    discOut();
+    ASSERT_TRUE(WaitFor([&] { return IndexOf(w, "Alpha", true) < 0 && w.CDFiles.isEmpty() && !w.ListsPending(); }));
+  }
+  EXPECT_EQ(twice, QString()) << "listed from the disk and from the disc";
   if (mounted) Unmount(cd_);
 }
 

@@ -114,7 +114,7 @@ TEST_F(MovieRecordsTest, SameNameInTwoDirectoriesSharesOneRecord) {
   EXPECT_EQ(onCd.ViewCount, 1);
 }
 
-TEST_F(MovieRecordsTest, EditsMadeMeanwhileAreSeenAfterTheNextFlushAndOnlyOwnKeysReplaceThem) {
+TEST_F(MovieRecordsTest, EditsMadeMeanwhileAreSeenAfterTheNextFlushAndViewsAddToThem) {
   TMovieData movie(Movie("edit.avi"), true);
   movie.RecordView();
   QString text = IniText();
@@ -130,8 +130,9 @@ TEST_F(MovieRecordsTest, EditsMadeMeanwhileAreSeenAfterTheNextFlushAndOnlyOwnKey
   TMovieData other(movies + "/other.avi", true);
   other.ReadRecord();
   EXPECT_EQ(other.ViewCount, 7);  // now in this document too
-  movie.RecordView();  // its own count replaces the edited one
-  EXPECT_TRUE(IniText().contains("ViewCount=2"));
+  movie.RecordView();  // a view adds to the count the file holds
+  EXPECT_TRUE(IniText().contains("ViewCount=51"));
+  EXPECT_EQ(movie.ViewCount, 51);
   EXPECT_TRUE(IniText().contains("[other.avi]"));
 }
 
@@ -172,8 +173,9 @@ TEST_F(MovieRecordsTest, AFileThatVanishedStillReadsItsRecord) {
 }
 
 TEST_F(MovieRecordsTest, NamesWithIniMeaningGetTheirOwnRecordThatReadsBackExactly) {
-  const QStringList names = {"[a].avi",   "x=y.avi",  "a;b.avi",  "#c.avi",   " lead.avi",
-                             "trail.avi ", QString::fromUtf8("\xc3\xa9t\xc3\xa9.avi"), "a]b.avi", "plain.avi"};
+  const QStringList names = {"[a].avi",   "x=y.avi",  "a;b.avi",  "#c.avi",   " lead.avi",  ";semi.avi",
+                             "trail.avi ", QString::fromUtf8("\xc3\xa9t\xc3\xa9=1.avi"), "a]b.avi", "plain.avi",
+                             "two\nlines.avi", "100%.avi", "#Caf%C3%A9.avi"};
   int n = 0;
   for (const QString& name : names) {
     TMovieData movie(Movie(name), true);
@@ -192,6 +194,50 @@ TEST_F(MovieRecordsTest, NamesWithIniMeaningGetTheirOwnRecordThatReadsBackExactl
   EXPECT_TRUE(IniText().contains("[plain.avi]"));
   EXPECT_EQ(TMovieListDocument::SectionName("x=y.avi"), "#x%3Dy.avi");
   EXPECT_EQ(TMovieListDocument::SectionName("with space.avi"), "with space.avi");
+  EXPECT_EQ(TMovieListDocument::SectionName("a;b #1.avi"), "a;b #1.avi");
+  EXPECT_EQ(TMovieListDocument::SectionName("#c.avi"), "#%23c.avi");
+}
+
+TEST_F(MovieRecordsTest, AccentedNamesAreWrittenAsTheyStandAndOlderFormsAreStillFound) {
+  const QString cafe = QString::fromUtf8("Caf\xc3\xa9 Cr\xc3\xa8me.avi");
+  const QString hand = QString::fromUtf8("\xc3\x89t\xc3\xa9 \xc3\xa0 Paris.avi");
+  const QString naive = QString::fromUtf8("Na\xc3\xafve.avi");
+  // Today's escaped form, a section written by hand in UTF-8, and one an
+  // older installation wrote in its 8-bit code page.
+  ASSERT_TRUE(testenv::WriteFile(testenv::MovieListFile(),
+                                 "[#Caf%C3%A9%20Cr%C3%A8me.avi]\r\nViewCount=7\r\nViewPosition=60\r\n"
+                                 "[" + hand.toUtf8() + "]\r\nViewCount=3\r\n"
+                                 "[Na\xefve.avi]\r\nViewCount=2\r\nViewPosition=9\r\n"));
+  const auto read = [&](const QString& name) {
+    TMovieData movie(movies + "/" + name, true);
+    movie.ReadRecord();
+    return std::pair{movie.ViewCount, movie.ViewPosition};
+  };
+  EXPECT_EQ(read(cafe), std::pair(7, std::int64_t(60)));
+  EXPECT_EQ(read(hand), std::pair(3, std::int64_t(0)));
+  EXPECT_EQ(read(naive), std::pair(2, std::int64_t(9)));
+
+  // Saved again in the plain form, the older section gone.
+  TMovieData movie(Movie(cafe), true);
+  movie.ReadRecord();
+  movie.RecordView();
+  QString text = IniText();
+  EXPECT_TRUE(text.contains("[" + cafe + "]\nViewCount=8")) << text.toStdString();
+  EXPECT_TRUE(text.contains("ViewPosition=60"));
+  EXPECT_FALSE(text.contains("%C3")) << text.toStdString();
+  EXPECT_TRUE(text.contains("[" + hand + "]\nViewCount=3"));
+  TMovieData older(Movie(naive), true);
+  older.ReadRecord();
+  older.ViewPosition = 15;
+  older.SavePosition();
+  const QByteArray bytes = testenv::ReadFile(testenv::MovieListFile());
+  EXPECT_FALSE(bytes.contains("Na\xefve")) << bytes.toStdString();
+  EXPECT_TRUE(bytes.contains("[" + naive.toUtf8() + "]\nViewCount=2\nViewPosition=15")) << bytes.toStdString();
+
+  // Read afresh, every record is still there once.
+  ReleaseMovieList();
+  EXPECT_EQ(read(cafe), std::pair(8, std::int64_t(60)));
+  EXPECT_EQ(read(naive), std::pair(2, std::int64_t(15)));
 }
 
 TEST_F(MovieRecordsTest, BadFilesReadAsDefaultsWithoutACrash) {
@@ -260,4 +306,31 @@ TEST_F(MovieRecordsTest, AFlushReplacesTheFileWholeAndLeavesNoTemporaryFile) {
   entries.removeIf([](const QString& name) { return name.startsWith("MovieList.ini.unreadable-"); });
   EXPECT_EQ(entries, QStringList({"MovieList.ini", "MovieList.ini.lock"}));
   EXPECT_TRUE(IniText().contains("ViewCount=2"));
+}
+
+TEST_F(MovieRecordsTest, APendingViewAddsItsCountButALaterViewKeepsItsDatesAndPosition) {
+  ASSERT_TRUE(testenv::WriteFile(testenv::MovieListFile(), "[m.avi]\nViewCount=1\n"));
+  ASSERT_TRUE(QFile::setPermissions(testenv::MovieListFile(), QFile::ReadOwner));
+  TMovieData movie(Movie("m.avi"), true);
+  movie.ReadRecord();
+  movie.ViewPosition = 10;
+  movie.RecordView();  // refused: pending
+  testenv::DrainEvents();
+  ASSERT_EQ(testenv::RecordedErrors().size(), 1);
+
+  // Meanwhile another copy of the program counts a later view.
+  const double later = movie.ViewDate + 1;
+  ASSERT_TRUE(QFile::setPermissions(testenv::MovieListFile(), QFile::ReadOwner | QFile::WriteOwner));
+  ASSERT_TRUE(testenv::WriteFile(testenv::MovieListFile(), "[m.avi]\nViewCount=2\nViewDate=" +
+                                                                QByteArray::number(later, 'f', 6) +
+                                                                "\nViewStrDate=later\nViewPosition=99\n"));
+  TMovieData other(Movie("other.avi"), true);
+  other.SavePosition();  // the next save brings the pending view in
+
+  ReleaseMovieList();
+  movie.ReadRecord();
+  EXPECT_EQ(movie.ViewCount, 3);
+  EXPECT_NEAR(movie.ViewDate, later, 1e-6);
+  EXPECT_EQ(movie.ViewPosition, 99);
+  EXPECT_TRUE(IniText().contains("ViewStrDate=later"));
 }

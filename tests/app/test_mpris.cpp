@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -16,6 +17,7 @@
 
 #include "tests/app/program_runs.h"
 #include "tests/support/private_session_bus.h"
+#include "tests/support/private_system_bus.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_movies.h"
 
@@ -107,6 +109,7 @@ class Program {
   }
   bool Running() { return fProcess.state() == QProcess::Running && !fProcess.waitForFinished(10); }
   void Terminate() { ::kill(static_cast<pid_t>(fProcess.processId()), SIGTERM); }
+  qint64 Pid() const { return fProcess.processId(); }
   bool Ended(int ms = 60000) { return fProcess.waitForFinished(ms); }
   int ExitCode() const { return fProcess.exitCode(); }
   QString Output() { return QString::fromLocal8Bit(fProcess.readAll()); }
@@ -223,6 +226,7 @@ TEST(MediaControls, ThePreviewIsControlledWhileItPlaysAndLeavesTheBusWhenStopped
   ASSERT_TRUE(WaitUntil([] { return Status() == QStringLiteral("(<'Playing'>,)"); }, 60000))
       << "the preview is not on the bus: " << cinvo.Output().toStdString();
   EXPECT_TRUE(Property(kPlayer, QStringLiteral("Metadata")).contains(QStringLiteral("'xesam:title': <'Harbour Lights'>")));
+  EXPECT_EQ(Property(kRoot, QStringLiteral("Fullscreen")), QStringLiteral("(<false>,)"));
   Call(kPlayer + QStringLiteral(".Pause"));
   EXPECT_TRUE(WaitUntil([] { return Status() == QStringLiteral("(<'Paused'>,)"); }));
   Call(kPlayer + QStringLiteral(".Play"));
@@ -251,4 +255,86 @@ TEST(MediaControls, WithoutASessionBusTheProgramPlaysAsBeforeAndSaysNothing) {
   EXPECT_FALSE(output.contains(QStringLiteral("bus"), Qt::CaseInsensitive)) << output.toStdString();
   EXPECT_FALSE(output.contains(QStringLiteral("mpris"), Qt::CaseInsensitive)) << output.toStdString();
   EXPECT_GE(RecordedPosition(QStringLiteral("Quiet Evening.avi")), 0);
+}
+
+// What the desktop learns of a movie the viewer plays: full screen, its
+// picture for the media controls, a place among the recently used files;
+// and the machine stays awake exactly while it plays.
+TEST(MediaControls, WhileTheViewerPlaysTheDesktopShowsItsPictureAndTheMachineStaysAwake) {
+  PrivateSystemBus system;
+  ASSERT_TRUE(system.Ready());
+  PrivateSessionBus bus;
+  ASSERT_TRUE(bus.Ready());
+  const QString movie = LongMovie(QStringLiteral("Night Ferry.avi"));
+  ASSERT_FALSE(movie.isEmpty()) << "no test movie can be made here";
+  QProcessEnvironment env = ProgramEnvironment();
+  const QString data = testenv::NewTempDir(QStringLiteral("data"));
+  const QString cache = testenv::NewTempDir(QStringLiteral("cache"));
+  env.insert(QStringLiteral("XDG_DATA_HOME"), data);
+  env.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+  const QString recent = data + QStringLiteral("/recently-used.xbel");
+  ASSERT_TRUE(testenv::WriteFile(recent, R"(<?xml version="1.0" encoding="UTF-8"?>
+<xbel version="1.0" xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks" xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info">
+  <bookmark href="file:///home/someone/holiday.jpg" added="2026-11-02T10:00:00Z" modified="2026-11-02T10:00:00Z" visited="2026-11-02T10:00:00Z">
+    <info><metadata owner="http://freedesktop.org"><mime:mime-type type="image/jpeg"/>
+      <bookmark:applications><bookmark:application name="Photos" exec="photos %u" modified="2026-11-02T10:00:00Z" count="1"/></bookmark:applications>
+    </metadata></info>
+  </bookmark>
+</xbel>
+)"));
+
+  Program cinvo({movie}, env);
+  ASSERT_TRUE(WaitUntil([] { return Status() == QStringLiteral("(<'Playing'>,)"); }, 60000)) << "no player on the bus";
+  EXPECT_EQ(Property(kRoot, QStringLiteral("Fullscreen")), QStringLiteral("(<true>,)"));
+  EXPECT_EQ(Property(kRoot, QStringLiteral("CanSetFullscreen")), QStringLiteral("(<false>,)"));
+  ASSERT_TRUE(system.Login1().WaitForHeld(1)) << "the machine may suspend while the movie plays";
+  EXPECT_EQ(system.Login1().Calls().value(0), QStringLiteral("idle:sleep Cinvo Playing a movie block"));
+
+  // The picture: the movie's thumbnail, written to the desktop's cache.
+  QRegularExpressionMatch art;
+  EXPECT_TRUE(WaitUntil([&] {
+    art = QRegularExpression(QStringLiteral("'mpris:artUrl': <'([^']+)'>")).match(Property(kPlayer, QStringLiteral("Metadata")));
+    return art.hasMatch();
+  })) << "no picture for the media controls";
+  const QString picture = QUrl(art.captured(1)).toLocalFile();
+  EXPECT_TRUE(picture.startsWith(cache + QStringLiteral("/thumbnails/large/"))) << picture.toStdString();
+  EXPECT_FALSE(QImage(picture).isNull());
+
+  const QString list = QString::fromUtf8(testenv::ReadFile(recent));
+  EXPECT_TRUE(list.contains(QStringLiteral("href=\"%1\"").arg(QString::fromLatin1(QUrl::fromLocalFile(movie).toEncoded()))))
+      << list.toStdString();
+  EXPECT_TRUE(list.contains(QStringLiteral("href=\"file:///home/someone/holiday.jpg\""))) << list.toStdString();
+
+  // Paused: the machine may sleep again; playing: it may not.
+  Call(kPlayer + QStringLiteral(".Pause"));
+  EXPECT_TRUE(system.Login1().WaitForHeld(0)) << "still held while paused";
+  Call(kPlayer + QStringLiteral(".Play"));
+  EXPECT_TRUE(system.Login1().WaitForHeld(1)) << "not held again on play";
+  Call(kPlayer + QStringLiteral(".Stop"));
+  ASSERT_TRUE(cinvo.Ended());
+  EXPECT_EQ(cinvo.ExitCode(), 0) << cinvo.Output().toStdString();
+  EXPECT_TRUE(system.Login1().WaitForHeld(0)) << "held after the viewer closed";
+}
+
+TEST(MediaControls, TheSleepLockEndsWithTheMovieAndWithAKilledProgram) {
+  PrivateSystemBus system;
+  ASSERT_TRUE(system.Ready());
+  PrivateSessionBus bus;
+  ASSERT_TRUE(bus.Ready());
+  {
+    Program cinvo({LongMovie(QStringLiteral("Killed.avi"))});
+    ASSERT_TRUE(system.Login1().WaitForHeld(1)) << cinvo.Output().toStdString();
+    ::kill(static_cast<pid_t>(cinvo.Pid()), SIGKILL);
+    ASSERT_TRUE(cinvo.Ended());
+    EXPECT_TRUE(system.Login1().WaitForHeld(0)) << "the lock outlived the program";
+  }
+  // A movie that reaches its end: the viewer stays open, the lock goes.
+  const QString shortMovie = testmovies::MovieFile(testmovies::TMovieKind::MjpegPcm);
+  ASSERT_FALSE(shortMovie.isEmpty());
+  Program cinvo({shortMovie});
+  ASSERT_TRUE(system.Login1().WaitForHeld(1)) << cinvo.Output().toStdString();
+  EXPECT_TRUE(system.Login1().WaitForHeld(0)) << "held after the end of the movie";
+  EXPECT_TRUE(cinvo.Running());
+  cinvo.Terminate();
+  ASSERT_TRUE(cinvo.Ended());
 }

@@ -43,6 +43,43 @@ TEST(SharedFiles, TwoProcessesRecordingViewsAtOnceLoseNoView) {
           << prefix << i;
 }
 
+TEST(SharedFiles, TwoProcessesCountingViewsOfTheSameMoviesAddThemUp) {
+  // Each copy keeps the count it read at its start, as the library does.
+  const QString ini = testenv::NewTempDir("shared") + "/MovieList.ini";
+  ASSERT_TRUE(testenv::WriteFile(ini, "[same0.avi]\r\nViewCount=5\r\n"));
+  constexpr int kMovies = 2, kRounds = 15;
+  RunTwo({"ini", ini, "same", QString::number(kMovies), QString::number(kRounds)},
+         {"ini", ini, "same", QString::number(kMovies), QString::number(kRounds)});
+  TMovieListDocument doc(ini);
+  EXPECT_EQ(doc.ReadString("same0.avi", "ViewCount"), QString::number(5 + 2 * kRounds));
+  EXPECT_EQ(doc.ReadString("same1.avi", "ViewCount"), QString::number(2 * kRounds));
+}
+
+TEST(SharedFiles, EditsMadeByHandWhileTheProgramSavesAreKept) {
+  const QString dir = testenv::NewTempDir("edited");
+  const QString ini = dir + "/MovieList.ini", go = dir + "/go", stop = dir + "/stop";
+  QProcess saver, editor;
+  saver.start(kWriter, {"ini", ini, "saved", "1", "150", go});
+  editor.start(kWriter, {"edit", ini, stop, go});
+  ASSERT_TRUE(saver.waitForReadyRead(30000));
+  ASSERT_TRUE(editor.waitForReadyRead(30000));
+  editor.readAllStandardOutput();
+  ASSERT_TRUE(testenv::WriteFile(go, ""));
+  EXPECT_TRUE(saver.waitForFinished(120000));
+  ASSERT_TRUE(testenv::WriteFile(stop, ""));
+  EXPECT_TRUE(editor.waitForFinished(30000));
+  EXPECT_EQ(saver.exitCode(), 0) << saver.readAllStandardError().toStdString();
+  ASSERT_EQ(editor.exitCode(), 0);
+  static const QRegularExpression count(QStringLiteral("edits=(\\d+)"));
+  const int edits = count.match(QString::fromLocal8Bit(editor.readAllStandardOutput())).captured(1).toInt();
+  const int kept = int(testenv::ReadFile(ini).count("[Edit "));
+  // The last edits may come after the last save; every save read and
+  // merged the file just before it replaced it. (An edit landing in the
+  // instant between that check and the rename can still go.)
+  ASSERT_GT(edits, 10);
+  EXPECT_GE(kept * 4, edits * 3) << kept << " of " << edits << " edits kept";
+}
+
 TEST(SharedFiles, TwoBusySettingsWritersTakeTurns) {
   const QString hive = testenv::NewTempDir("shared") + "/registry.json";
   constexpr int kWrites = 150;

@@ -25,10 +25,15 @@ void FakeScreenSaver::UnInhibit(uint cookie) {
   fCalls << QStringLiteral("UnInhibit %1").arg(cookie);
 }
 
+QString StartPrivateBusDaemon(QProcess& daemon) {
+  daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+  if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) return QString();
+  return QString::fromUtf8(daemon.readLine()).trimmed();
+}
+
 PrivateSessionBus::PrivateSessionBus() {
-  fDaemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-  if (!fDaemon.waitForStarted(5000) || !fDaemon.waitForReadyRead(5000)) return;
-  fAddress = QString::fromUtf8(fDaemon.readLine()).trimmed();
+  fAddress = StartPrivateBusDaemon(fDaemon);
+  if (fAddress.isEmpty()) return;
   qputenv("DBUS_SESSION_BUS_ADDRESS", fAddress.toUtf8());
   fThread.start();
   fService.moveToThread(&fThread);

@@ -7,6 +7,10 @@
 #include <QStringList>
 #include <QThread>
 
+// Starts a bus daemon of this test process's own in `daemon`; its address,
+// or empty when it could not start.
+QString StartPrivateBusDaemon(QProcess& daemon);
+
 // Served from its own thread so blocking calls from the code under test can
 // be answered.
 class FakeScreenSaver : public QObject {

@@ -15,8 +15,13 @@ int main(int argc, char** argv) {
   qputenv("CINVO_MOVIELIST", testenv::MovieListFile().toLocal8Bit());
   qputenv("XDG_CONFIG_HOME", dir + "/config");
   qputenv("XDG_RUNTIME_DIR", dir);
-  // Nor the desktop session's bus: a test that needs one brings its own.
+  // Recently used files and thumbnails of the tests' movies stay here too.
+  qputenv("XDG_DATA_HOME", dir + "/data");
+  qputenv("XDG_CACHE_HOME", dir + "/cache");
+  // Nor the desktop session's bus, nor the machine's login manager: a test
+  // that needs one brings its own.
   qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+  qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir + "/no-system-bus");
 
   TqsApplication app(argc, argv);
   SetErrorDisplay([](const QString& message) { testenv::RecordedErrors().append(message); });

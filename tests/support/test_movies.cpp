@@ -235,6 +235,19 @@ bool Make(TMovieKind kind, const QString& path) {
                         "-c:v", "mpeg4", "-q:v", "3", stored}) &&
              RunFfmpeg({"-i", stored, "-c", "copy", "-metadata:s:v:0", "rotate=270", path});
     }
+    case TMovieKind::FourLanguages: {
+      const QString seconds = QString::number(kFourLanguagesSeconds);
+      QStringList args{"-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=" + seconds};
+      for (int tone : kFourLanguagesTones)
+        args << "-f" << "lavfi" << "-i"
+             << QStringLiteral("sine=frequency=%1:sample_rate=22050:duration=%2").arg(tone).arg(seconds);
+      for (int input = 0; input <= 4; ++input) args << "-map" << QString::number(input);
+      args << "-c:v" << "mjpeg" << "-c:a" << "pcm_s16le"
+           << "-metadata:s:a:0" << "language=eng" << "-metadata:s:a:1" << "language=fra"
+           << "-metadata:s:a:2" << "language=ger" << "-metadata:s:a:3" << "title=Director & Crew"
+           << "-f" << "matroska" << path;
+      return RunFfmpeg(args);
+    }
     case TMovieKind::TextFile: {
       QFile file(path);
       return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&

@@ -34,6 +34,10 @@ enum class TMovieKind {
   RotatedMp4,         // 320x240 stored turned a quarter left (red at the left, blue at the right)
                       // with a tag to turn it a quarter right, so upright it is 240x320 with
                       // red on top; no sound, kHalfMinuteSeconds (.mp4)
+  // 64x48 MJPEG at 5 fps with four PCM streams of kFourLanguagesTones,
+  // tagged "eng", "fra", "ger" and (no language) the title "Director & Crew",
+  // kFourLanguagesSeconds long, in a Matroska container named .avi
+  FourLanguages,
 };
 
 // The text of the subtitle track of SubtitledMkv.
@@ -41,6 +45,9 @@ constexpr const char* kSubtitleText = "WWWW MMMM WWWW";
 
 constexpr int kLongMovieSeconds = 6000;
 constexpr int kTwoAudioLongSeconds = 40;
+
+constexpr int kFourLanguagesSeconds = 40;
+constexpr int kFourLanguagesTones[] = {300, 600, 900, 1200};
 
 constexpr int kMovieSeconds = 2;
 constexpr int kHalfMinuteSeconds = 30;

@@ -1,5 +1,6 @@
 #include "tests/support/x11_state.h"
 
+#include <QByteArray>
 #include <QProcess>
 #include <QStringList>
 
@@ -7,11 +8,15 @@ namespace x11state {
 
 namespace {
 
-QString Run(const QString& program, const QStringList& arguments) {
+QByteArray RunForBytes(const QString& program, const QStringList& arguments) {
   QProcess process;
   process.start(program, arguments);
   process.waitForFinished();
-  return QString::fromLocal8Bit(process.readAllStandardOutput());
+  return process.readAllStandardOutput();
+}
+
+QString Run(const QString& program, const QStringList& arguments) {
+  return QString::fromLocal8Bit(RunForBytes(program, arguments));
 }
 
 QString Xrandr(const QStringList& arguments) { return Run(QStringLiteral("xrandr"), arguments); }
@@ -32,6 +37,17 @@ void SetScreenSize(int width, int height) {
   const QString size = QStringLiteral("%1x%2").arg(width).arg(height);
   if (!Xrandr({"--query"}).contains(QStringLiteral("current %1 x %2").arg(width).arg(height)))
     Xrandr({"-s", size});
+}
+
+QImage ScreenShot(const QRect& area) {
+  // ffmpeg is there for the test movies anyway.
+  const QByteArray png = RunForBytes(
+      QStringLiteral("ffmpeg"),
+      {"-v", "error", "-f", "x11grab", "-draw_mouse", "0", "-video_size",
+       QStringLiteral("%1x%2").arg(area.width()).arg(area.height()), "-i",
+       QStringLiteral("%1+%2,%3").arg(qEnvironmentVariable("DISPLAY")).arg(area.x()).arg(area.y()), "-frames:v", "1",
+       "-f", "image2pipe", "-c:v", "png", "-"});
+  return QImage::fromData(png, "PNG");
 }
 
 }  // namespace x11state

@@ -240,6 +240,34 @@ TEST_F(ViewerTest, ResumesBeforeTheStoredPointAndStoresTheSecondReachedOnClose) 
   EXPECT_LT(handed[2].second, 10);
 }
 
+TEST_F(ViewerTest, AMovieSeenToItsEndStartsAgainWhateverItsLength) {
+  const QString shortMovie = MovieFile(TMovieKind::TwoAudioLong);  // 40 s
+  const QString longMovie = MovieFile(TMovieKind::LongVideoOnly);  // 6000 s
+  ASSERT_FALSE(shortMovie.isEmpty());
+  ASSERT_FALSE(longMovie.isEmpty());
+  TFrmViewer viewer;
+  struct Case {
+    QString file;
+    int64_t stored;
+    double resumesAt;  // 0: from the beginning
+  };
+  // The last 15 s of a short movie and the last tenth of a long one mean
+  // seen to the end; a point before that resumes 15 s earlier.
+  const Case cases[] = {
+      {shortMovie, 40, 0}, {shortMovie, 39, 0}, {shortMovie, 25, 0},      {shortMovie, 24, 9},
+      {longMovie, 5400, 0}, {longMovie, 5399, 5384}, {longMovie, 7000, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(QStringLiteral("%1 s stored of %2").arg(c.stored).arg(QFileInfo(c.file).fileName()).toStdString());
+    TMovieData record(c.file, true);
+    record.ViewPosition = c.stored;
+    OpenAndSettle(viewer, c.file, &record);
+    EXPECT_TRUE(WaitFor([&] { return Seconds(viewer) >= c.resumesAt + 0.2; }));
+    EXPECT_LT(Seconds(viewer), c.resumesAt + 3);
+    viewer.close();
+  }
+}
+
 TEST_F(ViewerTest, GoToReadsItsAnswerAndTheKeysMoveAndPause) {
   EXPECT_EQ(TFrmViewer::GoToSeconds(QStringLiteral("12")), 720);
   EXPECT_EQ(TFrmViewer::GoToSeconds(QStringLiteral("1:30")), 90);
@@ -321,6 +349,39 @@ TEST_F(ViewerTest, GoToReadsItsAnswerAndTheKeysMoveAndPause) {
   EXPECT_FALSE(viewer.isVisible());
   ASSERT_EQ(handed.size(), 1u);
   EXPECT_NEAR(double(handed[0].second), reached, 1.0);
+}
+
+TEST_F(ViewerTest, WhilePausedThePositionShownIsWhereThePictureIs) {
+  const QString file = MovieFile(TMovieKind::LongVideoOnly);
+  ASSERT_FALSE(file.isEmpty());
+  TFrmViewer viewer;
+  OpenAndSettle(viewer, file, nullptr);
+  TDSTrackBar* bar = viewer.DSTrackBar;
+  // One step a second once the bar has heard the duration.
+  ASSERT_TRUE(WaitFor([&] { return bar->maximum() == 6000; }));
+  viewer.cmPause->trigger();
+  viewer.cmToolbar->trigger();
+  ASSERT_TRUE(viewer.ToolbarVisible());
+
+  SetInputQuery([](const QString&, const QString&, QString& value) {
+    value = QStringLiteral("29");
+    return true;
+  });
+  viewer.cmGoTo->trigger();
+  EXPECT_NEAR(Seconds(viewer), 29 * 60, 0.5);
+  EXPECT_TRUE(WaitFor([&] { return viewer._lbPosition->Caption() == QStringLiteral("29:00"); }));
+  EXPECT_EQ(bar->value(), 29 * 60);
+
+  // The thumb dragged to the middle (the window runs meanwhile) and let go.
+  const QPoint grip(bar->width() / 2, bar->height() / 2);
+  QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+  bar->setValue(3000);
+  testenv::DrainEvents();
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, grip);
+  EXPECT_NEAR(Seconds(viewer), 3000, 0.5);
+  EXPECT_TRUE(WaitFor([&] { return viewer._lbPosition->Caption() == QStringLiteral("50:00"); }));
+  EXPECT_EQ(viewer._lbStatus->Caption(), QStringLiteral("PAUSE"));
+  viewer.close();
 }
 
 TEST_F(ViewerTest, DisplaySizesPlaceThePictureAndCropWideMoviesToSixteenByNine) {
@@ -433,6 +494,53 @@ TEST_F(ViewerTest, TheSecondAudioStreamIsHeardFifteenSecondsBeforeThePointReache
   OpenAndSettle(viewer, MovieFile(TMovieKind::MjpegPcm), nullptr);
   EXPECT_EQ(viewer.AudioRendererCount(), 1);
   EXPECT_FALSE(viewer.cmAudio->isVisible());
+  viewer.close();
+}
+
+TEST_F(ViewerTest, EverySoundStreamHasAnEntryNamedWithItsLanguageOrTitle) {
+  const QString file = MovieFile(TMovieKind::FourLanguages);
+  ASSERT_FALSE(file.isEmpty());
+  TFrmViewer viewer;
+  OpenAndSettle(viewer, file, nullptr);
+  EXPECT_EQ(viewer.AudioRendererCount(), 4);
+  EXPECT_TRUE(viewer.cmAudio->isVisible());
+  // The visible entries, the checked one marked.
+  auto shown = [&] {
+    QStringList entries;
+    for (QAction* entry : viewer.cmAudio->menu()->actions())
+      if (entry->isVisible()) entries << entry->text() + (entry->isChecked() ? QStringLiteral(" *") : QString());
+    return entries.join(QStringLiteral(" | ")).toStdString();
+  };
+  EXPECT_EQ(shown(), "Audio 1 (eng) * | Audio 2 (fra) | Audio 3 (deu) | Audio 4 (Director && Crew)");
+  {
+    ToneProbe probe(viewer.FilterGraph);
+    ASSERT_EQ(probe.Count(), 4);
+    ASSERT_TRUE(WaitFor([&] { return probe.SecondsHeard(0) >= 0.5; }));
+    EXPECT_NEAR(probe.Frequency(0), testmovies::kFourLanguagesTones[0], 30);
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(probe.SecondsHeard(i), 0) << i;
+  }
+
+  // The third stream alone is heard after its entry is picked.
+  SeekTo(viewer, 20 * kSecond);
+  ASSERT_TRUE(WaitFor([&] { return Seconds(viewer) >= 20.3; }));
+  ClockWatch watch;
+  viewer.FilterGraph->AddListener(&watch);
+  ASSERT_EQ(viewer.cmAudio->menu()->actions().size(), 4);
+  viewer.cmAudio->menu()->actions()[2]->trigger();
+  EXPECT_EQ(shown(), "Audio 1 (eng) | Audio 2 (fra) | Audio 3 (deu) * | Audio 4 (Director && Crew)");
+  ToneProbe probe(viewer.FilterGraph);
+  ASSERT_EQ(probe.Count(), 4);
+  ASSERT_TRUE(WaitFor([&] { return watch.changes > 0; }));
+  viewer.FilterGraph->RemoveListener(&watch);
+  EXPECT_TRUE(WaitFor([&] { return Seconds(viewer) >= 5; }));
+  ASSERT_TRUE(WaitFor([&] { return probe.SecondsHeard(2) >= 0.5; }));
+  EXPECT_NEAR(probe.Frequency(2), testmovies::kFourLanguagesTones[2], 60);
+  for (int i : {0, 1, 3}) EXPECT_EQ(probe.SecondsHeard(i), 0) << i;
+  viewer.close();
+
+  // Two streams without tags: the two entries as ever, the first checked.
+  OpenAndSettle(viewer, MovieFile(TMovieKind::TwoAudio), nullptr);
+  EXPECT_EQ(shown(), "Audio 1 * | Audio 2");
   viewer.close();
 }
 
