@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
@@ -134,6 +135,9 @@ TFrmShowcase::~TFrmShowcase() {
   qDeleteAll(std::exchange(fFoundItems, {}));  // made, never listed
   Timer->stop();
   ListView->clear();
+  // The list's own destruction must not reach this window's handlers.
+  disconnect(ListView->model(), nullptr, this, nullptr);
+  disconnect(ListView, nullptr, this, nullptr);
   if (FrmShowcase == this) FrmShowcase = nullptr;
 }
 
@@ -181,14 +185,28 @@ void TFrmShowcase::CreateComponents() {
           [this] { ListView->viewport()->unsetCursor(); });
   connect(ListView, &QTreeWidget::itemSelectionChanged, this, [this] {
     const QList<QTreeWidgetItem*> selected = ListView->selectedItems();
+    ListChanged();
     if (!selected.isEmpty()) ListViewSelectItem(selected.first(), true);
   });
   viewerLayout->addWidget(ListView, 1);
+
+  _lbEmptyList = Named(new QLabel(ListView->viewport()), "_lbEmptyList");
+  _lbEmptyList->setWordWrap(true);
+  _lbEmptyList->setAlignment(Qt::AlignCenter);
+  _lbEmptyList->setMargin(6);
+  _lbEmptyList->setTextFormat(Qt::PlainText);
+  _lbEmptyList->setAttribute(Qt::WA_TransparentForMouseEvents);  // the list's menu stays reachable
+  _lbEmptyList->hide();
+  ListView->viewport()->installEventFilter(this);
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(ListView->model(), signal, this, [this] { ListChanged(); });
+  connect(ListView->model(), &QAbstractItemModel::modelReset, this, [this] { ListChanged(); });
 
   btDiskMovie = Named(new QPushButton(QStringLiteral("Start the movie"), PnViewer), "btDiskMovie");
   btDiskMovie->setDefault(true);
   btDiskMovie->setFixedHeight(25);
   connect(btDiskMovie, &QPushButton::clicked, this, [this] { BtViewClick(); });
+  btDiskMovie->setEnabled(false);  // nothing selected yet
   viewerLayout->addWidget(btDiskMovie);
 
   _PnMediaPlayer = Named(new QWidget(Splitter), "_PnMediaPlayer");
@@ -355,6 +373,41 @@ void TFrmShowcase::FormActivate() {
   AfterLists([this] { SelectFirstMovie(); });
 }
 
+bool TFrmShowcase::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ListView->viewport() && event->type() == QEvent::Resize)
+    _lbEmptyList->setGeometry(ListView->viewport()->rect());
+  return TFrmBaseMain::eventFilter(watched, event);
+}
+
+void TFrmShowcase::ListChanged() {
+  const bool selected = SelectedItem() != nullptr;
+  btDiskMovie->setEnabled(selected);
+  _cmStart->setEnabled(selected);
+  // While the walk runs the list is not empty yet, only unfinished.
+  const bool empty = ItemCount() == 0 && !ListsPending() && Activated;
+  if (empty) {
+    _lbEmptyList->setText(EmptyListText());
+    _lbEmptyList->setGeometry(ListView->viewport()->rect());
+  }
+  _lbEmptyList->setVisible(empty);
+}
+
+QString TFrmShowcase::EmptyListText() const {
+  const TqsStringList& texts = *AppStrings;
+  const QString types = MovieTypePatterns(Parameters().MovieTypes).join(QLatin1Char(' '));
+  QStringList lines;
+  if (ListMovieDir.isEmpty()) {
+    lines << texts[sNoMovieDir];
+  } else if (!QFileInfo(ListMovieDir).isDir()) {
+    lines << FormatText(texts[sMovieDirMissing], QStringLiteral("%s"), QDir::toNativeSeparators(ListMovieDir));
+  } else {
+    lines << FormatText(texts[sNoMoviesIn], QStringLiteral("%s"), QDir::toNativeSeparators(ListMovieDir));
+    lines << FormatText(texts[sTypesSearched], QStringLiteral("%s"), types);
+  }
+  lines << QString() << texts[sChangeInParameters];
+  return lines.join(QLatin1Char('\n'));
+}
+
 void TFrmShowcase::keyPressEvent(QKeyEvent* event) {
   // The start button is the window's default button.
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
@@ -401,6 +454,8 @@ void TFrmShowcase::PreviewMovie(const QString& path) {
   DSVideoWindow->SetAspectRatio(rmLetterBox);
   FilterGraph->SetActive(true);
   FilterGraph->EmptyGraph();
+  // The viewer's sound level, set there or through the desktop.
+  FilterGraph->SetVolume(Parameters().GraphVolume());
   bool rendered = false;
   try {
     rendered = FilterGraph->RenderMediaFile(path) >= 0;

@@ -17,6 +17,7 @@
 #include "framework/qs_fbaseMain.h"
 
 class QAction;
+class QLabel;
 class QPushButton;
 class QSplitter;
 class QTimer;
@@ -61,6 +62,8 @@ class TFrmShowcase : public TFrmBaseMain {
   // Components.
   QWidget* PnViewer;
   TqsListView* ListView;
+  // Over the empty list: which directory and types were searched.
+  QLabel* _lbEmptyList;
   QPushButton* btDiskMovie;
   QSplitter* Splitter;
   QWidget* _PnMediaPlayer;
@@ -126,6 +129,9 @@ class TFrmShowcase : public TFrmBaseMain {
   QString CDRoot() const;
   bool CDChanged() const;
   bool IsWatchedPath(const QString& path) const;
+  // Why the list is empty: the directory and the types searched, or that
+  // the directory is missing, and where to change them.
+  QString EmptyListText() const;
   void CheckFreeSpace(const TMovieData& record) const;
   bool CopyMovieFile(const QString& source, const QString& destination);
 
@@ -148,6 +154,7 @@ class TFrmShowcase : public TFrmBaseMain {
 
  protected:
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
@@ -176,6 +183,8 @@ class TFrmShowcase : public TFrmBaseMain {
   // lines and its picture go.
   void ForgetGoneMovie();
   void WatchLibrary();
+  // The text over an empty list and the start command follow the list.
+  void ListChanged();
   // Raises when the movie to start is gone, after refreshing the lists.
   void EnsureMovieExists(const QString& path);
 

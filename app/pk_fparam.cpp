@@ -44,6 +44,16 @@ TFrmRBParam::TFrmRBParam(QWidget* parent) : TFrmBaseDialog(parent) {
   // A device such as /dev/sr0 or the directory where the disc is mounted.
   edCDDrive = Named(new QLineEdit(tsList), "edCDDrive");
   list->Add(edCDDrive, QRect(8, 26, 200, 21));
+  lbMovieTypes = Named(new QLabel(QStringLiteral("Movie types"), tsList), "lbMovieTypes");
+  list->Add(lbMovieTypes, QRect(226, 10, 200, 14));
+  cbMovieTypes = Named(new QComboBox(tsList), "cbMovieTypes");
+  cbMovieTypes->setEditable(true);
+  cbMovieTypes->setInsertPolicy(QComboBox::NoInsert);
+  connect(cbMovieTypes, &QComboBox::activated, this, [this](int index) { cbMovieTypesSelect(index); });
+  connect(cbMovieTypes, &QComboBox::editTextChanged, cbMovieTypes, [this](const QString& text) {
+    cbMovieTypes->setToolTip(text);  // a long list does not fit the field
+  });
+  list->Add(cbMovieTypes, QRect(226, 26, 209, 21), akLeft | akTop | akRight);
   lbMoviesDir = Named(new QLabel(QStringLiteral("Movies directory"), tsList), "lbMoviesDir");
   list->Add(lbMoviesDir, QRect(8, 56, 300, 14));
   edMovieDir = Named(new QLineEdit(tsList), "edMovieDir");
@@ -90,6 +100,12 @@ void TFrmRBParam::ParametersToControls() {
   cbViewerScreenSettings->addItem(QStringLiteral("800x600"));
 
   const TRBParameters& p = Parameters();
+  // The presets are named; choosing one puts its patterns in the edit.
+  cbMovieTypes->clear();
+  cbMovieTypes->addItem((*AppStrings)[sAviOnly], kDefaultMovieTypes);
+  cbMovieTypes->addItem((*AppStrings)[sCommonVideoFiles], kCommonMovieTypes);
+  cbMovieTypes->setCurrentIndex(-1);
+  cbMovieTypes->setEditText(p.MovieTypes);
   cbRecurse->setChecked(p.Recurse);
   edMovieDir->setText(p.MovieDir);
   edCDDrive->setText(p.CDReader);
@@ -109,6 +125,9 @@ void TFrmRBParam::ControlsToParameters() {
   p.ExitOnView = cbExitOnView->isChecked();
   p.InternalViewer = cbInternalViewer->isChecked();
   p.CopyFromCD = cbCopyFromCD->isChecked();
+  // A list with no usable pattern would hide every movie: the default.
+  const QStringList types = MovieTypePatterns(cbMovieTypes->currentText());
+  p.MovieTypes = types.isEmpty() ? kDefaultMovieTypes : types.join(QLatin1Char(' '));
   p.Brightness = tbBrightness->value() * 100;
   const int index = cbViewerScreenSettings->currentIndex();
   p.ScreenSettingsMode = index > 0 ? std::uint8_t(index) : 0;
@@ -118,6 +137,11 @@ void TFrmRBParam::_sbSelectDirClick() {
   QString directory = edMovieDir->text();
   if (directory.isEmpty() || !QDir(directory).exists()) directory.clear();
   if (SelectDirectory((*AppStrings)[sSelectMovieDir], directory)) edMovieDir->setText(QDir::toNativeSeparators(directory));
+}
+
+void TFrmRBParam::cbMovieTypesSelect(int index) {
+  const QString patterns = cbMovieTypes->itemData(index).toString();
+  if (!patterns.isEmpty()) cbMovieTypes->setEditText(patterns);
 }
 
 bool EditParameters() {

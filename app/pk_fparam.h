@@ -19,6 +19,9 @@ class TFrmRBParam : public TFrmBaseDialog {
   QWidget* tsList;
   QLabel* lbCdDrive;
   QLineEdit* edCDDrive;
+  // The movie types: a list typed by hand, or one of the presets.
+  QLabel* lbMovieTypes;
+  QComboBox* cbMovieTypes;
   QLabel* lbMoviesDir;
   QLineEdit* edMovieDir;
   QToolButton* _sbSelectDir;
@@ -35,6 +38,8 @@ class TFrmRBParam : public TFrmBaseDialog {
   void ParametersToControls();
   void ControlsToParameters();
   void _sbSelectDirClick();
+  // Puts the patterns of the preset at `index` in the edit.
+  void cbMovieTypesSelect(int index);
 };
 
 // The dialog while EditParameters shows it, else null.

@@ -135,7 +135,7 @@ void TFrmShowcase::ScanMovieDir() {
     ListsDone();
     return;
   }
-  const QString mask = AddBackslash(ListMovieDir) + QStringLiteral("*.avi");
+  const QString mask = MovieMask(ListMovieDir, Parameters().MovieTypes);
   fScan = std::make_unique<TMovieDirScan>(
       this, mask, Parameters().Recurse, [this](TFoundMovie& found) { MovieFound(found); },
       [this] { AddFoundMovies(false); },
@@ -193,6 +193,7 @@ void TFrmShowcase::ListsDone() {
       step();
   }
   if (ListsPending()) return;
+  ListChanged();
   if (std::exchange(fPreviewAfterLists, false) && !MovieShowing()) PostWindowMessage(this, WM_PREVIEW, fPreviewSerial);
   ForgetGoneMovie();
   Q_EMIT ListsComplete();
@@ -240,7 +241,8 @@ void TFrmShowcase::ListCDMovies() {
   if (cdRoot.isEmpty()) return;
   const QString root = AddBackslash(cdRoot);
   if (!DriveReady(root)) return;
-  ForEachFile(root + QStringLiteral("*.avi"), [this](const QString& path, const TSearchRec&) { AddCDMovie(path); });
+  ForEachFile(MovieMask(root, Parameters().MovieTypes),
+              [this](const QString& path, const TSearchRec&) { AddCDMovie(path); });
 }
 
 void TFrmShowcase::AddCDMovie(const QString& path) {

@@ -4,10 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <limits>
 #include <memory>
 #include <string>
@@ -35,6 +37,7 @@ const QString kViewCount = QStringLiteral("ViewCount");
 const QString kViewDate = QStringLiteral("ViewDate");
 const QString kViewStrDate = QStringLiteral("ViewStrDate");
 const QString kViewPosition = QStringLiteral("ViewPosition");
+const QString kSubtitle = QStringLiteral("Subtitle");
 
 QString FloatText(double value) {
   QString text = QString::number(value, 'g', 15);
@@ -112,6 +115,9 @@ void TRBParameters::Load() {
   CopyFromCD = Contexte->ReadBool(QStringLiteral("CopyFromCD"), true);
   ScreenSettingsMode = static_cast<std::uint8_t>(ReadInRange(QStringLiteral("ScreenSettingsMode"), 0, 0, 1));
   Brightness = ReadInRange(QStringLiteral("Brightness"), 5000, 0, 10000);
+  MovieTypes = Contexte->ReadString(QStringLiteral("MovieTypes"), kDefaultMovieTypes);
+  Volume = std::clamp(Contexte->ReadInteger(QStringLiteral("Volume"), 100), 0, 100);
+  Muted = Contexte->ReadBool(QStringLiteral("Muted"), false);
 }
 
 void TRBParameters::Save() const {
@@ -123,6 +129,37 @@ void TRBParameters::Save() const {
   Contexte->WriteBool(QStringLiteral("CopyFromCD"), CopyFromCD);
   Contexte->WriteInteger(QStringLiteral("ScreenSettingsMode"), ScreenSettingsMode);
   Contexte->WriteInteger(QStringLiteral("Brightness"), Brightness);
+  Contexte->WriteString(QStringLiteral("MovieTypes"), MovieTypes);
+  Contexte->WriteInteger(QStringLiteral("Volume"), Volume);
+  Contexte->WriteBool(QStringLiteral("Muted"), Muted);
+}
+
+void TRBParameters::SetSoundLevel(double level) {
+  Volume = std::clamp(static_cast<int>(std::lround(level * 100)), 0, 100);
+  Muted = false;
+}
+
+const QString kDefaultMovieTypes = QStringLiteral("*.avi");
+const QString kCommonMovieTypes = QStringLiteral(
+    "*.avi *.mkv *.mp4 *.m4v *.mov *.webm *.mpg *.mpeg *.ts *.m2ts *.wmv *.ogv *.flv *.3gp");
+
+QStringList MovieTypePatterns(const QString& types) {
+  static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
+  QStringList patterns;
+  for (QString pattern : types.split(separators, Qt::SkipEmptyParts)) {
+    if (pattern.contains(QLatin1Char('/')) || pattern.contains(QLatin1Char('\\'))) continue;
+    if (pattern.startsWith(QLatin1Char('.')))
+      pattern.prepend(QLatin1Char('*'));
+    else if (!pattern.contains(QLatin1Char('*')) && !pattern.contains(QLatin1Char('?')) &&
+             !pattern.contains(QLatin1Char('.')))
+      pattern.prepend(QStringLiteral("*."));
+    if (!patterns.contains(pattern, Qt::CaseInsensitive)) patterns << pattern;
+  }
+  return patterns;
+}
+
+QString MovieMask(const QString& directory, const QString& types) {
+  return AddBackslash(directory) + MovieTypePatterns(types).join(QLatin1Char(';'));
 }
 
 TRBParameters& Parameters() {
@@ -545,5 +582,17 @@ void TMovieData::TakeBackView() {
 void TMovieData::SavePosition() {
   TMovieListDocument& doc = MovieList();
   doc.WriteString(Section(), kViewPosition, QString::number(ViewPosition));
+  doc.Flush();
+}
+
+int TMovieData::StoredSubtitle() const {
+  bool ok = false;
+  const int track = MovieList().ReadString(Section(), kSubtitle).trimmed().toInt(&ok);
+  return ok && track >= 0 ? track : -1;
+}
+
+void TMovieData::SaveSubtitle(int track) {
+  TMovieListDocument& doc = MovieList();
+  doc.WriteString(Section(), kSubtitle, QString::number(track));
   doc.Flush();
 }

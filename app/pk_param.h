@@ -27,10 +27,32 @@ class TRBParameters {
   bool CopyFromCD = false;
   std::uint8_t ScreenSettingsMode = 0;
   std::int32_t Brightness = 0;
+  // The file patterns the library lists ("*.avi *.mkv", see MovieTypePatterns).
+  QString MovieTypes;
+  // The sound level of the viewer and the preview, 0 to 100, and whether
+  // it is muted.
+  int Volume = 100;
+  bool Muted = false;
+  // The media graph's Volume (0 to 10000) for the level and the mute.
+  int GraphVolume() const { return Muted ? 0 : Volume * 100; }
+  // The level as the desktop's media controls give it, 0.0 to 1.0; giving
+  // one unmutes.
+  double SoundLevel() const { return Muted ? 0.0 : Volume / 100.0; }
+  void SetSoundLevel(double level);
 
   void Load();
   void Save() const;
 };
+
+// The movie types of today's players, offered beside the default.
+extern const QString kDefaultMovieTypes;  // "*.avi"
+extern const QString kCommonMovieTypes;
+// The patterns of a list typed by hand: separated by blanks, "," or ";";
+// an extension alone ("mkv", ".mkv") stands for "*.mkv"; a pattern with a
+// directory separator is dropped.
+QStringList MovieTypePatterns(const QString& types);
+// The mask of a directory for those patterns, for ForEachFile.
+QString MovieMask(const QString& directory, const QString& types);
 
 // The single parameters record, created empty on first call; Load sets the
 // defaults.
@@ -151,6 +173,10 @@ class TMovieData {
   // program has counted a later view meanwhile), and the record is saved.
   void TakeBackView();
   void SavePosition();
+  // The subtitle track chosen for the movie (0: none); -1 when no choice
+  // was ever made. Saving writes only that key.
+  int StoredSubtitle() const;
+  void SaveSubtitle(int track);
 
  private:
   QString Section() const;

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/pk_fmain.h"
+#include "app/pk_param.h"
 #include "platform/mpris_service.h"
 #include "viewer/filter_graph.h"
 #include "viewer/graph_utils.h"
@@ -57,4 +58,13 @@ void TPreviewMediaPlayer::MediaSetPositionUs(int64_t position) {
   int64_t target = position * kMediaUnitsPerMicrosecond;
   seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
   platform::MediaPlayerChanged(this, true);
+}
+
+double TPreviewMediaPlayer::MediaVolume() const { return Parameters().SoundLevel(); }
+
+// The level is the viewer's too: one setting for both players.
+void TPreviewMediaPlayer::MediaSetVolume(double level) {
+  Parameters().SetSoundLevel(level);
+  fWindow.FilterGraph->SetVolume(Parameters().GraphVolume());
+  platform::MediaPlayerChanged(this);
 }

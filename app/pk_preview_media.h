@@ -28,6 +28,8 @@ class TPreviewMediaPlayer : public platform::IMediaPlayer {
   int64_t MediaPositionUs() const override;
   int64_t MediaDurationUs() const override;
   void MediaSetPositionUs(int64_t position) override;
+  double MediaVolume() const override;
+  void MediaSetVolume(double level) override;
   QString MediaTitle() const override { return fCaption; }
   QString MediaFileName() const override { return fFile; }
 

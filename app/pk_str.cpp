@@ -15,6 +15,15 @@ int sSettings = -1;
 int sPosition = -1;
 int sGoToPosition = -1;
 int sMovieGone = -1;
+int sNoMovieDir = -1;
+int sMovieDirMissing = -1;
+int sNoMoviesIn = -1;
+int sTypesSearched = -1;
+int sChangeInParameters = -1;
+int sAviOnly = -1;
+int sCommonVideoFiles = -1;
+int sVolumeLevel = -1;
+int sSoundOff = -1;
 
 void InitializeLauncherStrings() {
   // The order is the numbering of the language files' strings.N keys;
@@ -34,4 +43,15 @@ void InitializeLauncherStrings() {
   // After the original twelve, so that existing language files keep their
   // numbering.
   sMovieGone = AppStrings->Add(QStringLiteral("The movie %s is no longer there."));
+  // Why the list is empty, and the movie type presets.
+  sNoMovieDir = AppStrings->Add(QStringLiteral("No movies directory is set."));
+  sMovieDirMissing = AppStrings->Add(QStringLiteral("The movies directory %s does not exist."));
+  sNoMoviesIn = AppStrings->Add(QStringLiteral("No movies found in %s"));
+  sTypesSearched = AppStrings->Add(QStringLiteral("Types searched: %s"));
+  sChangeInParameters = AppStrings->Add(QStringLiteral("\"Parameters\" in the right-click menu changes them."));
+  sAviOnly = AppStrings->Add(QStringLiteral("AVI only"));
+  sCommonVideoFiles = AppStrings->Add(QStringLiteral("Common video files"));
+  // The viewer's sound level over the picture.
+  sVolumeLevel = AppStrings->Add(QStringLiteral("Volume %d %"));
+  sSoundOff = AppStrings->Add(QStringLiteral("Sound off"));
 }

@@ -14,6 +14,15 @@ extern int sSettings;        // "Settings"
 extern int sPosition;        // "Position : %s"
 extern int sGoToPosition;    // "Go to position"
 extern int sMovieGone;       // "The movie %s is no longer there."
+extern int sNoMovieDir;      // "No movies directory is set."
+extern int sMovieDirMissing; // "The movies directory %s does not exist."
+extern int sNoMoviesIn;      // "No movies found in %s"
+extern int sTypesSearched;   // "Types searched: %s"
+extern int sChangeInParameters;  // "\"Parameters\" in the right-click menu changes them."
+extern int sAviOnly;         // "AVI only"
+extern int sCommonVideoFiles;  // "Common video files"
+extern int sVolumeLevel;     // "Volume %d %"
+extern int sSoundOff;        // "Sound off"
 
 // Registers the texts after the framework's (entries 9 to 21); start-up
 // calls it once, after the settings unit.

@@ -33,11 +33,16 @@ MaskParts SplitMask(const QString& mask) {
 }
 
 QRegularExpression PatternMatcher(const QString& pattern) {
-  // "*.*" means every file, also those without an extension.
-  const QString wildcard = pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern;
-  // Anchored: "*.avi" must not take "x.avi.part" or "x.avix".
-  return QRegularExpression(QRegularExpression::wildcardToRegularExpression(wildcard),
-                            QRegularExpression::CaseInsensitiveOption);
+  // Several wildcards separated by ";" match a file when any one does.
+  QStringList alternatives;
+  for (const QString& part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    // "*.*" means every file, also those without an extension.
+    const QString wildcard = part == QStringLiteral("*.*") ? QStringLiteral("*") : part;
+    // Anchored: "*.avi" must not take "x.avi.part" or "x.avix".
+    alternatives << QStringLiteral("(?:%1)").arg(QRegularExpression::wildcardToRegularExpression(wildcard));
+  }
+  if (alternatives.isEmpty()) alternatives << QStringLiteral("(?!)");  // nothing matches
+  return QRegularExpression(alternatives.join(QLatin1Char('|')), QRegularExpression::CaseInsensitiveOption);
 }
 
 void ListFiles(const MaskParts& mask, const QList<TSearchRec>& entries, const QRegularExpression& matcher,

@@ -22,7 +22,8 @@ using TSearchRec = platform::DirEntry;
 // the entry as the enumeration returned it.
 using TFileCallback = std::function<void(const QString& path, const TSearchRec& entry)>;
 
-// Reports the plain files matching `mask` (case-insensitive wildcards); hidden
+// Reports the plain files matching `mask` (case-insensitive wildcards; the
+// name part may hold several, separated by ";", as "*.avi;*.mkv"); hidden
 // entries and directories are left out.
 void ForEachFile(const QString& mask, const TFileCallback& callback);
 // As ForEachFile, for `depth` levels of directories (negative: all), deepest

@@ -28,6 +28,10 @@ class IMediaPlayer {
   // Moves to `position` and, like every jump of the player, announces it
   // (MediaPlayerChanged with `seeked`).
   virtual void MediaSetPositionUs(int64_t position) = 0;
+  // The sound level, 0.0 (silent or muted) to 1.0, as the player's own
+  // volume commands set it; setting it unmutes.
+  virtual double MediaVolume() const = 0;
+  virtual void MediaSetVolume(double level) = 0;
   // The movie's caption and its file.
   virtual QString MediaTitle() const = 0;
   virtual QString MediaFileName() const = 0;

@@ -39,9 +39,14 @@ class TMediaService {
   int Track = 0;           // numbers the movies, for their track ids
   QString SentStatus;
   QVariantMap SentMetadata;
+  double SentVolume = -1;
   bool SentFullscreen = false;
 
   IMediaPlayer* Active() const { return Players.isEmpty() ? nullptr : Players.last(); }
+  double Volume() const {
+    const IMediaPlayer* player = Active();
+    return player ? player->MediaVolume() : 1.0;
+  }
   QString TrackId() const { return QStringLiteral("/org/mpris/MediaPlayer2/cinvo/track/%1").arg(Track); }
 
   QString Status() const {
@@ -124,9 +129,13 @@ class TMprisRoot : public QDBusAbstractAdaptor {
   QString Identity() const { return QStringLiteral("Cinvo"); }
   QString DesktopEntry() const { return QStringLiteral("com.vessa.Cinvo"); }
   QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
+  // The types the graph plays, as the desktop entry announces them.
   QStringList SupportedMimeTypes() const {
-    return {QStringLiteral("video/x-msvideo"), QStringLiteral("video/avi"), QStringLiteral("video/msvideo"),
-            QStringLiteral("video/vnd.avi")};
+    return {QStringLiteral("video/x-msvideo"), QStringLiteral("video/avi"),       QStringLiteral("video/msvideo"),
+            QStringLiteral("video/vnd.avi"),   QStringLiteral("video/x-matroska"), QStringLiteral("video/mp4"),
+            QStringLiteral("video/x-m4v"),     QStringLiteral("video/webm"),       QStringLiteral("video/quicktime"),
+            QStringLiteral("video/mpeg"),      QStringLiteral("video/mp2t"),       QStringLiteral("video/ogg"),
+            QStringLiteral("video/x-ms-wmv"),  QStringLiteral("video/x-flv"),      QStringLiteral("video/3gpp")};
   }
 
  public Q_SLOTS:
@@ -163,9 +172,15 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
   double Rate() const { return 1.0; }
   void SetRate(double) {}  // movies play at their own speed only
   QVariantMap Metadata() const { return Service().Metadata(); }
-  // The sound level belongs to the system mixer here.
-  double Volume() const { return 1.0; }
-  void SetVolume(double) {}
+  double Volume() const {
+    const IMediaPlayer* player = Service().Active();
+    return player ? player->MediaVolume() : 1.0;
+  }
+  void SetVolume(double level) {
+    // Beyond full the movie would only distort; below silence is silence.
+    level = std::clamp(level, 0.0, 1.0);
+    Later([level](IMediaPlayer* p) { p->MediaSetVolume(level); });
+  }
   qlonglong Position() const {
     const IMediaPlayer* player = Service().Active();
     const int64_t position = player ? player->MediaPositionUs() : 0;
@@ -253,6 +268,7 @@ void TMediaService::Publish() {
   Name = name;
   SentStatus = Status();
   SentMetadata = Metadata();
+  SentVolume = Volume();
   SentFullscreen = Fullscreen();
 }
 
@@ -272,8 +288,11 @@ void TMediaService::AnnounceChanges(bool always) {
   if (always || status != SentStatus) changed.insert(QStringLiteral("PlaybackStatus"), status);
   const QVariantMap metadata = Metadata();
   if (always || metadata != SentMetadata) changed.insert(QStringLiteral("Metadata"), metadata);
+  const double volume = Volume();
+  if (always || volume != SentVolume) changed.insert(QStringLiteral("Volume"), volume);
   SentStatus = status;
   SentMetadata = metadata;
+  SentVolume = volume;
   if (!changed.isEmpty()) SendPropertiesChanged(kPlayerInterface, changed);
   const bool fullscreen = Fullscreen();
   if (always || fullscreen != SentFullscreen)

@@ -316,6 +316,12 @@ class TFilterGraph : public QObject {
   static bool RunOnUiThread(RenderJob* job, const std::function<void()>& call);
   static void LinkDecodedPad(RenderJob* job, GstPad* pad);
   static void UnrenderedStream(RenderJob* job, GstPad* pad);
+  static void LinkSubtitlePad(RenderJob* job, GstPad* pad);
+  // A new renderer of this rendering, joined to `pad` (a stream of `kind`).
+  static void AddRenderer(RenderJob* job, GstPad* pad, GstElement* renderer, const QString& kind);
+  // The output of a stage that turns the picture upright as the stream's
+  // orientation tag asks (a new reference), or null when there is none.
+  static GstPad* UprightOutput(RenderJob* job, GstPad* pad);
 
   QString fLogFile;
   bool fActive = false;

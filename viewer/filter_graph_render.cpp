@@ -9,6 +9,7 @@
 #include "viewer/filter_graph.h"
 #include "viewer/graph_internal.h"
 #include "viewer/graph_renderers.h"
+#include "viewer/subtitle_tracks.h"
 
 using namespace graphinternal;
 
@@ -427,6 +428,11 @@ void TFilterGraph::LinkDecodedPad(RenderJob* job, GstPad* pad) {
   const QString kind = CapsName(pad);
   const bool video = kind.startsWith(QLatin1String("video/"));
   const bool audio = kind.startsWith(QLatin1String("audio/"));
+  const bool text = kind.startsWith(QLatin1String("text/"));
+  if (text) {
+    LinkSubtitlePad(job, pad);
+    return;
+  }
   if (!video && !audio) {
     job->AddLog(QStringLiteral("Stream %1 has no renderer").arg(kind));
     UnrenderedStream(job, pad);
@@ -442,9 +448,19 @@ void TFilterGraph::LinkDecodedPad(RenderJob* job, GstPad* pad) {
       },
       new std::shared_ptr<RenderJob>(job->self.lock()),
       [](gpointer data) { delete static_cast<std::shared_ptr<RenderJob>*>(data); });
-  if (video) gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &TFilterGraph::OnVideoCaps, nullptr, nullptr);
   GstCaps* caps = gst_pad_get_current_caps(pad);
   if (!caps) caps = gst_pad_query_caps(pad, nullptr);
+  // From here on `pad` is the upright picture when the movie asks to be
+  // turned.
+  GstPad* upright = video ? UprightOutput(job, pad) : nullptr;
+  if (upright) pad = upright;
+  if (video) gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &TFilterGraph::OnVideoCaps, nullptr, nullptr);
+  struct TReleasePad {
+    GstPad* pad;
+    ~TReleasePad() {
+      if (pad) gst_object_unref(pad);
+    }
+  } releaseUpright{upright};
   // A renderer already in the graph (a member filter) with a free input
   // that takes the stream comes first.
   for (GstElement* member : job->members) {
@@ -475,6 +491,10 @@ void TFilterGraph::LinkDecodedPad(RenderJob* job, GstPad* pad) {
     return;
   }
   if (audio) ApplyRendererAudio(renderer, job->volumeDb, job->balanceDb);
+  AddRenderer(job, pad, renderer, kind);
+}
+
+void TFilterGraph::AddRenderer(RenderJob* job, GstPad* pad, GstElement* renderer, const QString& kind) {
   gst_object_ref_sink(renderer);
   gst_bin_add(GST_BIN(job->pipeline), renderer);
   GstPad* input = gst_element_get_static_pad(renderer, "sink");
@@ -490,3 +510,43 @@ void TFilterGraph::LinkDecodedPad(RenderJob* job, GstPad* pad) {
     ++job->unrendered;
 }
 
+void TFilterGraph::LinkSubtitlePad(RenderJob* job, GstPad* pad) {
+  const QString kind = CapsName(pad);
+  GstElement* renderer = CreateSubtitleRenderer();
+  if (!renderer) {
+    job->AddLog(QStringLiteral("No subtitle renderer for %1").arg(kind));
+    UnrenderedStream(job, pad);
+    return;
+  }
+  // The language and the movie's choice are known now; the subtitles
+  // themselves may come much later.
+  TakeStreamInfo(renderer, pad);
+  // A sparse stream: no first-buffer count, so it never holds up the check
+  // that some data came.
+  AddRenderer(job, pad, renderer, kind);
+}
+
+GstPad* TFilterGraph::UprightOutput(RenderJob* job, GstPad* pad) {
+  // Phones record upright pictures as turned ones with an orientation tag;
+  // this stage turns them back as the tag says, and passes every other
+  // picture through untouched.
+  GstElement* flip = gst_element_factory_make("videoflip", nullptr);
+  if (!flip) return nullptr;
+  g_object_set(flip, "video-direction", 8 /* auto, from the stream's tags */, nullptr);
+  gst_object_ref_sink(flip);
+  gst_bin_add(GST_BIN(job->pipeline), flip);
+  GstPad* input = gst_element_get_static_pad(flip, "sink");
+  const bool linked = GST_PAD_LINK_SUCCESSFUL(gst_pad_link(pad, input));
+  gst_object_unref(input);
+  if (!linked) {
+    gst_bin_remove(GST_BIN(job->pipeline), flip);
+    gst_object_unref(flip);
+    return nullptr;
+  }
+  gst_element_sync_state_with_parent(flip);
+  {
+    std::lock_guard lock(job->mutex);
+    job->created.push_back(flip);
+  }
+  return gst_element_get_static_pad(flip, "src");
+}

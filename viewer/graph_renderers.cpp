@@ -26,7 +26,12 @@ GstElement* MakeAudioSink(QString* error) {
   QByteArray description = qgetenv("CINVO_AUDIO_SINK").trimmed();
   if (description.isEmpty()) description = "autoaudiosink";
   GError* gerror = nullptr;
-  GstElement* sink = gst_parse_launch_full(description.constData(), nullptr, GST_PARSE_FLAG_NONE, &gerror);
+  // A chain ("audioconvert ! filesink ...") becomes a bin with its input
+  // as the bin's own.
+  GstElement* sink =
+      description.contains('!')
+          ? gst_parse_bin_from_description_full(description.constData(), TRUE, nullptr, GST_PARSE_FLAG_NONE, &gerror)
+          : gst_parse_launch_full(description.constData(), nullptr, GST_PARSE_FLAG_NONE, &gerror);
   if (gerror) {
     if (error) *error = QString::fromUtf8(gerror->message);
     g_error_free(gerror);

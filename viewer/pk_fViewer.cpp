@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 
 #include <algorithm>
 #include <exception>
@@ -32,6 +33,7 @@
 #include "viewer/color_control.h"
 #include "viewer/filter_graph.h"
 #include "viewer/graph_renderers.h"
+#include "viewer/subtitle_overlay.h"
 #include "viewer/track_bar.h"
 #include "viewer/video_renderer.h"
 #include "viewer/video_window.h"
@@ -105,6 +107,13 @@ TFrmViewer::TFrmViewer(QWidget* owner) : TFrmBaseMain(owner), fCurrentMovie(std:
 
   BuildToolbar();
   BuildMenu();
+  BuildVolume();
+  PopupMenu->insertAction(_N3, cmVolume);
+  BuildSubtitles();
+  PopupMenu->insertAction(_N2, cmSubtitles);
+  fPositionSave = new QTimer(this);
+  fPositionSave->setInterval(PositionSaveSeconds * 1000);
+  connect(fPositionSave, &QTimer::timeout, this, [this] { SavePlayingPosition(); });
   PlaceComponents();
 
   // Keys every full-window player answers to, whichever control has focus.
@@ -119,6 +128,9 @@ TFrmViewer::TFrmViewer(QWidget* owner) : TFrmBaseMain(owner), fCurrentMovie(std:
   key(QKeySequence(Qt::Key_Enter), [this] { ShowToolbar(!ToolbarVisible()); });
   key(QKeySequence(Qt::Key_Left), [this] { MoveBy(-KeyStepSeconds); });
   key(QKeySequence(Qt::Key_Right), [this] { MoveBy(KeyStepSeconds); });
+  key(QKeySequence(Qt::Key_Up), [this] { ChangeVolume(1); });
+  key(QKeySequence(Qt::Key_Down), [this] { ChangeVolume(-1); });
+  key(QKeySequence(Qt::Key_M), [this] { ToggleMute(); });
 
   fDesktop = std::make_unique<TViewerDesktop>([this] { platform::MediaPlayerChanged(this); });
   FormCreate();
@@ -316,6 +328,7 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
     fSwitchingStream = false;
     FilterGraph->SetActive(true);
     FilterGraph->EmptyGraph();
+    ApplyVolume(false);  // the sound renderers are made with it
     FilterGraph->RenderMediaFile(fileName);
     fRendered = true;
   } catch (...) {
@@ -368,6 +381,7 @@ void TFrmViewer::OpenMovie(const QString& fileName, const TMovieData* movie) {
     cmAudio->setVisible(false);
   }
   fMediaSeeking = FilterGraph->MediaSeeking();
+  FindSubtitles(true);
   _lbDuration->SetCaption(SecondsToText(FilterGraph->DurationMs() / 1000));
   fOpened = true;
   PlayMovie();
@@ -462,6 +476,7 @@ void TFrmViewer::ReloadMovie() {
   fRendered = false;
   FilterGraph->RenderMediaFile(fMovieFileName);
   fRendered = true;
+  FindSubtitles(false);  // new renderers, the same choice
   UpdateStatus();
 }
 
@@ -517,6 +532,7 @@ bool TFrmViewer::CropSourceTo16x9(TVideoRenderer* renderer) {
 void TFrmViewer::PlayMovie() {
   if (!fOpened) return;
   FilterGraph->Play();
+  if (!fPositionSave->isActive()) fPositionSave->start();
   fPaused = false;
   UpdateStatus();
   fDesktop->Playing(true);
@@ -526,6 +542,8 @@ void TFrmViewer::PlayMovie() {
 void TFrmViewer::PauseMovie() {
   if (!fOpened) return;
   FilterGraph->Pause();
+  fPositionSave->stop();
+  SavePlayingPosition();
   fPaused = true;
   UpdateStatus();
   fDesktop->Playing(false);
@@ -737,9 +755,22 @@ void TFrmViewer::RestoreScreen() {
   fScreenSaverWasOn = fLowPowerWasOn = fPowerOffWasOn = false;
 }
 
+void TFrmViewer::SavePlayingPosition() {
+  if (!fShowing || !fRendered || !fMediaSeeking || fCurrentMovie->FileName.isEmpty()) return;
+  int64_t current = 0, stop = 0;
+  if (Failed(fMediaSeeking->GetPositions(&current, &stop))) return;
+  fCurrentMovie->ViewPosition = current / kUnitsPerSecond;
+  // Only the position: the library window also shows it in its list.
+  if (fOnUpdateMoviePosition)
+    fOnUpdateMoviePosition(*fCurrentMovie);
+  else
+    fCurrentMovie->SavePosition();
+}
+
 void TFrmViewer::FormClose() {
   // Every way of closing ends here; a viewer with no movie showing (closed
   // before, or never opened) has nothing to store or give back.
+  fPositionSave->stop();
   if (!fShowing) return;
   fShowing = false;
   platform::MediaPlayerEnded(this);
@@ -760,6 +791,7 @@ void TFrmViewer::FormClose() {
   FilterGraph->Stop();
   FilterGraph->SetActive(false);
   fMediaSeeking = nullptr;
+  SubtitleOverlay->SetTrack(nullptr);
   RestoreScreen();
   TFrmBaseMain::FormClose();
   if (failure) std::rethrow_exception(failure);

@@ -14,7 +14,9 @@
 #include "platform/media_player.h"
 
 class QAction;
+class QLabel;
 class QMenu;
+class QTimer;
 class QWidget;
 class TDSTrackBar;
 class TDSVideoWindowEx2;
@@ -23,6 +25,8 @@ class IMediaSeeking;
 class TMovieData;
 class TqsLabel;
 class TqsSpeedButton;
+class TSubtitleOverlay;
+class TSubtitleTrack;
 class TViewerDesktop;
 
 // As a media player it answers the desktop's media controls while a movie
@@ -38,6 +42,13 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   static constexpr int ResumeLeadSeconds = 15;
   // Left and Right move this far.
   static constexpr int KeyStepSeconds = 10;
+  // Up, Down and each notch of the wheel change the sound level this much
+  // (percent); the level shows over the picture this long.
+  static constexpr int VolumeStep = 5;
+  static constexpr int VolumeShownMs = 1000;
+  // While a movie plays its position goes into its record this often, so
+  // a crash or a killed process loses at most that much.
+  static constexpr int PositionSaveSeconds = 30;
 
   explicit TFrmViewer(QWidget* owner = nullptr);
   ~TFrmViewer() override;
@@ -68,6 +79,16 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   QAction* cmAudio;
   QAction* _cmAudio1;
   QAction* _cmAudio2;
+  // "Off" and one entry per subtitle track; hidden for a movie without.
+  QAction* cmSubtitles;
+  QAction* cmSubtitlesOff;
+  TSubtitleOverlay* SubtitleOverlay;
+  QAction* cmVolume;
+  QAction* cmVolumeUp;
+  QAction* cmVolumeDown;
+  QAction* cmMute;
+  // The sound level over the picture, for a moment after each change.
+  QLabel* _lbVolume;
   QAction* cmGoTo;
   QAction* cmPlay;
   QAction* cmPause;
@@ -148,6 +169,20 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   void DSTrackBarChange();
   void DSTrackBarTimer();
   void FilterGraphGraphClockChanged();
+  // The sound level (Parameters' Volume and Muted, shared with the
+  // preview): `steps` of VolumeStep up (or down when negative), unmuting;
+  // and mute on or off. Both show the level.
+  void ChangeVolume(int steps);
+  void ToggleMute();
+  // Subtitle track `n` (1 = the movie's first text stream, the files
+  // beside it after the movie's own; 0 = none) over the picture, kept in
+  // the movie's record when `keep`.
+  void SelectSubtitle(int n, bool keep = true);
+  int SubtitleCount() const { return static_cast<int>(fSubtitleTracks.size()); }
+  int Subtitle() const { return fSubtitle; }
+  // The position reached, into the record now (the view is not counted
+  // again): every PositionSaveSeconds while playing, and on pause.
+  void SavePlayingPosition();
 
   // The desktop's media controls.
   bool MediaPlaying() const override;
@@ -159,6 +194,8 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   int64_t MediaPositionUs() const override;
   int64_t MediaDurationUs() const override;
   void MediaSetPositionUs(int64_t position) override;
+  double MediaVolume() const override;
+  void MediaSetVolume(double level) override;
   QString MediaTitle() const override;
   QString MediaFileName() const override;
   bool MediaFullscreen() const override;
@@ -175,6 +212,15 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
  private:
   void BuildToolbar();
   void BuildMenu();
+  void BuildVolume();
+  void BuildSubtitles();
+  // The movie's tracks and those beside it, after each rendering; at an
+  // opening the record's choice, else the track the movie marks, else the
+  // first file beside it, else none; after a rebuild the track shown before.
+  void FindSubtitles(bool opening);
+  void SubtitleCaptions();
+  // The level to the graph and the menu; `show`: over the picture too.
+  void ApplyVolume(bool show);
   // Black shape, video panel (as the display size wants it) and toolbar.
   void PlaceComponents();
   void InfoCaptions();
@@ -219,6 +265,11 @@ class TFrmViewer : public TFrmBaseMain, public platform::IMediaPlayer {
   bool fSwitchingStream = false;
   IMediaSeeking* fMediaSeeking = nullptr;
   QMetaObject::Connection fScreenFollow;
+  QTimer* fVolumeShown = nullptr;
+  QTimer* fPositionSave = nullptr;
+  std::vector<std::shared_ptr<TSubtitleTrack>> fSubtitleTracks;
+  std::vector<std::shared_ptr<TSubtitleTrack>> fSubtitleFiles;  // read once per opening
+  int fSubtitle = 0;
   // The "Audio" entries, stream 1 first ("Audio 1" and "Audio 2", then
   // those made for movies with more streams).
   std::vector<QAction*> fAudioItems;

@@ -140,6 +140,14 @@ class TRun {
   // Right click in the middle of `window`, then `steps` times Down (or Up
   // when negative) in its popup menu and Return.
   bool PickMenuItem(const QString& window, int steps) const {
+    QStringList keys;
+    for (int i = 0; i < std::abs(steps); ++i) keys << (steps > 0 ? "Down" : "Up");
+    return PickMenuKeys(window, keys << "Return");
+  }
+
+  // Right click in the middle of `window`, then `keys` in its popup menu;
+  // true once the menu has gone.
+  bool PickMenuKeys(const QString& window, const QStringList& menuKeys) const {
     const QRect area = WindowArea(window);
     if (area.isEmpty()) return false;
     const int x = area.x(), y = area.y(), width = area.width(), height = area.height();
@@ -160,9 +168,7 @@ class TRun {
           3000);
     }
     if (menu.isEmpty()) return false;
-    QStringList keys{"key"};
-    for (int i = 0; i < std::abs(steps); ++i) keys << (steps > 0 ? "Down" : "Up");
-    keys << "Return";
+    const QStringList keys = QStringList{"key"} + menuKeys;
     // The open menu holds the keyboard.
     return Xdotool(keys) && WaitForWindowGone(menu);
   }
@@ -304,12 +310,24 @@ class EndToEnd : public ::testing::Test {
     return std::make_unique<TRun>(program, arguments, fEnvironment);
   }
 
-  void SetScreenSettingsMode(int mode) {
+  void SetScreenSettingsMode(int mode) { SetInitial(QStringLiteral("ScreenSettingsMode"), mode); }
+
+  void SetInitial(const QString& name, int value) {
     platform::TRegistry hive(HivePath());
     ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), true));
-    hive.WriteInteger(QStringLiteral("ScreenSettingsMode"), mode);
+    hive.WriteInteger(name, value);
     hive.CloseKey();
   }
+  // A number the program keeps under "Initial"; -1 when there is none.
+  int Initial(const QString& name) const {
+    platform::TRegistry hive(HivePath());
+    if (!hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Initial"), false) || !hive.ValueExists(name))
+      return -1;
+    return hive.ReadInteger(name);
+  }
+
+  // What the whole screen shows now.
+  QImage Screen() const { return x11state::ScreenShot(QRect(0, 0, fScreenBefore->Width, fScreenBefore->Height)); }
 
   // The next run lists `movies` (and a stand-in CD directory) and plays
   // with its own viewer.
@@ -813,6 +831,194 @@ TEST_F(EndToEnd, CopiesUnderAnotherFileNameRunSideBySide) {
   EXPECT_EQ(Recorded(fMovie, "ViewCount"), "1");
   EXPECT_EQ(TMovieListDocument(fDir + "/ReelbayList.ini").ReadString(QFileInfo(fMovie).fileName(), "ViewCount"),
             "1");
+}
+
+// ------------------------------------------------ today's movies and habits
+
+// Pixels of `area` that read as the white of a subtitle.
+int WhitePixels(const QImage& image, const QRect& area) {
+  int count = 0;
+  const QRect inside = area & image.rect();
+  for (int y = inside.top(); y <= inside.bottom(); ++y)
+    for (int x = inside.left(); x <= inside.right(); ++x) {
+      const QRgb p = image.pixel(x, y);
+      if (qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200) ++count;
+    }
+  return count;
+}
+
+bool Near(QRgb pixel, QColor expected) {
+  return std::abs(qRed(pixel) - expected.red()) < 70 && std::abs(qGreen(pixel) - expected.green()) < 70 &&
+         std::abs(qBlue(pixel) - expected.blue()) < 70;
+}
+
+// Where a picture of that shape is shown whole inside `outer`.
+QRect LetterBox(const QRect& outer, QSize picture) {
+  picture.scale(outer.size(), Qt::KeepAspectRatio);
+  return QRect(outer.x() + (outer.width() - picture.width()) / 2, outer.y() + (outer.height() - picture.height()) / 2,
+               picture.width(), picture.height());
+}
+
+// The loudest sample of 16-bit mono sound between two byte offsets.
+int Peak(const QString& file, qint64 from, qint64 to) {
+  QFile sound(file);
+  if (!sound.open(QIODevice::ReadOnly) || !sound.seek(from & ~1)) return -1;
+  const QByteArray data = sound.read(to - (from & ~1));
+  int peak = 0;
+  for (qsizetype i = 0; i + 1 < data.size(); i += 2)
+    peak = std::max(peak, std::abs(int(qint16(quint8(data[i]) | (quint8(data[i + 1]) << 8)))));
+  return peak;
+}
+
+TEST_F(EndToEnd, VolumeKeysChangeTheLevelAtTheSoundOutputAndTheLevelIsKept) {
+  // The sound output is a file, written as the movie plays: 22050 samples
+  // of 2 bytes a second.
+  constexpr qint64 kSecond = 44100;
+  const auto output = [this](const QString& file) {
+    fEnvironment.insert("CINVO_AUDIO_SINK",
+                        "audioconvert ! audio/x-raw,format=S16LE,channels=1,rate=22050 ! filesink sync=true location=" + file);
+  };
+  const QString first = fDir + "/first.raw";
+  output(first);
+  auto run = Start({fMovie});
+  const QString viewer = run->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  ASSERT_TRUE(WaitFor([&] { return QFileInfo(first).size() >= 2 * kSecond; }, kStepMs));
+  qint64 size = QFileInfo(first).size();
+  const int full = Peak(first, size - kSecond / 2, size);
+  ASSERT_GT(full, 10000);
+
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(run->Key(viewer, QStringLiteral("Down")));  // 100 % -> 50 %
+  size = QFileInfo(first).size();
+  ASSERT_TRUE(WaitFor([&] { return QFileInfo(first).size() >= size + 3 * kSecond / 2; }, kStepMs));
+  size = QFileInfo(first).size();
+  const int half = Peak(first, size - kSecond / 2, size);
+  // 50 % is -7.5 dB: 0.42 of full scale.
+  EXPECT_NEAR(double(half) / full, 0.42, 0.08) << half << " of " << full;
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  EXPECT_EQ(Initial("Volume"), 50);
+  EXPECT_EQ(Initial("Muted"), 0);
+
+  // The next run starts at that level; M silences it, and that is kept too.
+  const QString second = fDir + "/second.raw";
+  output(second);
+  run = Start({fMovie});
+  const QString again = run->WaitForWindow(MovieTitle());
+  ASSERT_FALSE(again.isEmpty()) << qPrintable(run->ErrorOutput());
+  ASSERT_TRUE(WaitFor([&] { return QFileInfo(second).size() >= 2 * kSecond; }, kStepMs));
+  EXPECT_NEAR(double(Peak(second, kSecond / 2, 2 * kSecond)) / full, 0.42, 0.08);
+  ASSERT_TRUE(run->Key(again, QStringLiteral("m")));
+  size = QFileInfo(second).size();
+  ASSERT_TRUE(WaitFor([&] { return QFileInfo(second).size() >= size + 3 * kSecond / 2; }, kStepMs));
+  size = QFileInfo(second).size();
+  EXPECT_LT(Peak(second, size - kSecond / 2, size), full / 100);
+  ASSERT_TRUE(run->Key(again, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  EXPECT_EQ(Initial("Volume"), 50);
+  EXPECT_EQ(Initial("Muted"), 1);
+}
+
+TEST_F(EndToEnd, SubtitlesBesideAndInsideTheMovieShowOverThePictureAndTheChoiceIsKept) {
+  // A file beside the movie, in the normal display size.
+  const QString movie = QDir(fDir).filePath(QStringLiteral("Dark.avi"));
+  ASSERT_TRUE(QFile::copy(testmovies::MovieFile(TMovieKind::DarkHalfMinute), movie));
+  ASSERT_TRUE(testenv::WriteFile(fDir + "/Dark.srt", "1\r\n00:00:00,000 --> 00:10:00,000\r\nWWWW MMMM WWWW\r\n\r\n"));
+  SetInitial(QStringLiteral("ViewMode"), 0);
+  auto run = Start({movie});
+  QString viewer = run->WaitForWindow(QStringLiteral("Dark"));
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  const QRect picture = LetterBox(WindowArea(viewer), QSize(320, 240));
+  const QRect foot(picture.x(), picture.y() + picture.height() * 3 / 5, picture.width(), picture.height() * 2 / 5);
+  EXPECT_TRUE(WaitFor([&] { return WhitePixels(Screen(), foot) > 200; }, kStepMs)) << "no subtitle painted";
+
+  // "Subtitles" is the fourth entry (no "Audio" for one sound track); "Off"
+  // the first of its own.
+  ASSERT_TRUE(run->PickMenuKeys(viewer, {"Down", "Down", "Down", "Down", "Right", "Return"}));
+  EXPECT_TRUE(WaitFor([&] { return WhitePixels(Screen(), foot) == 0; }, kStepMs)) << "still painted";
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  EXPECT_EQ(Recorded(movie, "Subtitle"), "0");
+
+  // The next opening keeps it off: the picture shows, the text does not.
+  run = Start({movie});
+  viewer = run->WaitForWindow(QStringLiteral("Dark"));
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  ASSERT_TRUE(WaitFor([&] { return Near(Screen().pixel(picture.center()), QColor(0x10, 0x10, 0x60)); }, kStepMs));
+  for (int shot = 0; shot < 5; ++shot) EXPECT_EQ(WhitePixels(Screen(), foot), 0);
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0);
+
+  // A text track the movie marks as its default, in the 16:9 display
+  // size: the picture is wider than 16:9, so it is cropped to a band, and
+  // the text stays inside the band.
+  SetInitial(QStringLiteral("ViewMode"), 2);
+  const QString mkv = testmovies::MovieFile(TMovieKind::SubtitledMkv);
+  ASSERT_FALSE(mkv.isEmpty());
+  run = Start({mkv});
+  viewer = run->WaitForWindow(QFileInfo(mkv).completeBaseName());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  const QRect screen = WindowArea(viewer);
+  const int bandHeight = screen.width() * 9 / 16;
+  const QRect band(screen.x(), screen.y() + (screen.height() - bandHeight) / 2, screen.width(), bandHeight);
+  const QRect bandFoot(band.x(), band.y() + band.height() / 2, band.width(), band.height() / 2);
+  QImage shot;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        shot = Screen();
+        return WhitePixels(shot, bandFoot) > 200;
+      },
+      kStepMs))
+      << "no subtitle in the band";
+  EXPECT_EQ(WhitePixels(shot, QRect(screen.x(), band.bottom() + 1, screen.width(), screen.bottom() - band.bottom())), 0)
+      << "text below the picture";
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0);
+  EXPECT_EQ(Recorded(mkv, "Subtitle"), "") << "the movie's own choice is not the user's";
+}
+
+TEST_F(EndToEnd, AMovieWithARotationTagIsShownUpright) {
+  SetInitial(QStringLiteral("ViewMode"), 0);
+  const QString movie = testmovies::MovieFile(TMovieKind::RotatedMp4);
+  ASSERT_FALSE(movie.isEmpty());
+  auto run = Start({movie});
+  const QString viewer = run->WaitForWindow(QFileInfo(movie).completeBaseName());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  // Upright it is taller than wide, red above blue, with bars at the sides.
+  const QRect picture = LetterBox(WindowArea(viewer), QSize(240, 320));
+  const QPoint top(picture.center().x(), picture.y() + picture.height() / 5);
+  const QPoint bottom(picture.center().x(), picture.bottom() - picture.height() / 5);
+  const QPoint side(picture.x() / 2, picture.center().y());
+  QImage shot;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        shot = Screen();
+        return Near(shot.pixel(top), Qt::red) && Near(shot.pixel(bottom), Qt::blue);
+      },
+      kStepMs))
+      << "top " << std::hex << shot.pixel(top) << " bottom " << shot.pixel(bottom);
+  EXPECT_TRUE(Near(shot.pixel(side), Qt::black)) << std::hex << shot.pixel(side);
+  ASSERT_TRUE(run->Key(viewer, QStringLiteral("Escape")));
+  EXPECT_EQ(run->WaitForExit(), 0);
+}
+
+TEST_F(EndToEnd, AKilledViewerLeavesThePositionOfAtMostHalfAMinuteBefore) {
+  const QString movie = testmovies::MovieFile(TMovieKind::LongVideoOnly);
+  ASSERT_FALSE(movie.isEmpty());
+  SeenBefore(movie, 2, 0);
+  auto run = Start({movie});
+  const QString viewer = run->WaitForWindow(QFileInfo(movie).completeBaseName());
+  ASSERT_FALSE(viewer.isEmpty()) << qPrintable(run->ErrorOutput());
+  QElapsedTimer playing;
+  playing.start();
+  // The kill comes 75 seconds in, whatever the program is doing.
+  WaitFor([&] { return playing.elapsed() >= 75000; }, 90000);
+  run->Signal(SIGKILL);
+  EXPECT_EQ(run->WaitForExit(), std::nullopt);
+  const int position = Recorded(movie, "ViewPosition").toInt();
+  EXPECT_GE(position, 75 - 30);
+  EXPECT_LE(position, 75);
+  EXPECT_EQ(Recorded(movie, "ViewCount"), "2") << "no view counted by the saves";
 }
 
 }  // namespace

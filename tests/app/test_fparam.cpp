@@ -40,6 +40,7 @@ class ParametersDialog : public ::testing::Test {
     p.CopyFromCD = true;
     p.ScreenSettingsMode = 1;
     p.Brightness = 6300;
+    p.MovieTypes = "*.avi *.mkv";
   }
   void TearDown() override {
     SetSelectDirectory(nullptr);
@@ -67,6 +68,7 @@ class ParametersDialog : public ::testing::Test {
     EXPECT_EQ(a.CopyFromCD, b.CopyFromCD);
     EXPECT_EQ(a.ScreenSettingsMode, b.ScreenSettingsMode);
     EXPECT_EQ(a.Brightness, b.Brightness);
+    EXPECT_EQ(a.MovieTypes, b.MovieTypes);
   }
   static TRBParameters Copy() {
     TRBParameters c;
@@ -79,6 +81,7 @@ class ParametersDialog : public ::testing::Test {
     c.CopyFromCD = p.CopyFromCD;
     c.ScreenSettingsMode = p.ScreenSettingsMode;
     c.Brightness = p.Brightness;
+    c.MovieTypes = p.MovieTypes;
     return c;
   }
   QString root_;
@@ -137,6 +140,33 @@ TEST_F(ParametersDialog, EditedValuesReachTheParametersOnOK) {
   EXPECT_FALSE(p.CopyFromCD);
   EXPECT_EQ(p.ScreenSettingsMode, 0);
   EXPECT_EQ(p.Brightness, 7300);
+}
+
+TEST_F(ParametersDialog, MovieTypesComeFromAPresetOrAreTypedByHand) {
+  EXPECT_TRUE(Edit([](TFrmRBParam* d) {
+    EXPECT_EQ(d->cbMovieTypes->currentText(), "*.avi *.mkv");
+    ASSERT_EQ(d->cbMovieTypes->count(), 2);
+    EXPECT_EQ(d->cbMovieTypes->itemText(0), "AVI only");
+    EXPECT_EQ(d->cbMovieTypes->itemText(1), "Common video files");
+    d->cbMovieTypes->setCurrentIndex(1);
+    Q_EMIT d->cbMovieTypes->activated(1);
+    EXPECT_EQ(d->cbMovieTypes->currentText(), kCommonMovieTypes);
+    d->BtOK->click();
+  }));
+  EXPECT_EQ(Parameters().MovieTypes, kCommonMovieTypes);
+
+  EXPECT_TRUE(Edit([](TFrmRBParam* d) {
+    d->cbMovieTypes->setEditText("mkv, *.MP4;webm");
+    d->BtOK->click();
+  }));
+  EXPECT_EQ(Parameters().MovieTypes, "*.mkv *.MP4 *.webm");
+
+  // A list with nothing usable in it would hide every movie.
+  EXPECT_TRUE(Edit([](TFrmRBParam* d) {
+    d->cbMovieTypes->setEditText(" ; ");
+    d->BtOK->click();
+  }));
+  EXPECT_EQ(Parameters().MovieTypes, "*.avi");
 }
 
 TEST_F(ParametersDialog, AScreenModeOutsideTheChoicesShowsNoneAndStoresNoChange) {

@@ -141,14 +141,20 @@ TEST_F(Installed, EntryMetainfoIconsAndLanguagesAreInstalledAndValid) {
   const QStringList mimeLines = lines.filter(QRegularExpression(QStringLiteral("^MimeType=")));
   ASSERT_EQ(mimeLines.size(), 1);
   const QStringList mime = mimeLines.first().mid(9).split(QLatin1Char(';'));
-  for (const char* type : {"video/x-msvideo", "video/avi", "video/msvideo", "video/vnd.avi"})
-    EXPECT_TRUE(mime.contains(QLatin1String(type))) << type;
+  // Every type the graph plays, so a file manager offers the program for it.
+  const QStringList played = {"video/x-msvideo", "video/avi",  "video/msvideo",   "video/vnd.avi", "video/x-matroska",
+                              "video/mp4",       "video/webm", "video/quicktime", "video/mpeg",    "video/mp2t",
+                              "video/ogg",       "video/x-ms-wmv", "video/x-flv",  "video/3gpp"};
+  for (const QString& type : played) EXPECT_TRUE(mime.contains(type)) << type.toStdString();
 
   const QString metainfo = Share(QStringLiteral("metainfo/") + kAppId + QStringLiteral(".metainfo.xml"));
   run = RunTool(QStringLiteral("appstreamcli"), {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfo});
   ASSERT_TRUE(run.Finished) << "appstreamcli is missing (make deps)";
   EXPECT_EQ(run.ExitCode, 0) << run.Output.toStdString();
   EXPECT_FALSE(run.Output.contains(QStringLiteral("W:"))) << run.Output.toStdString();
+  const QString description = QString::fromUtf8(testenv::ReadFile(metainfo));
+  for (const QString& type : played)
+    EXPECT_TRUE(description.contains(QStringLiteral("<mediatype>%1</mediatype>").arg(type))) << type.toStdString();
 
   for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
     const QImage icon(Share(QStringLiteral("icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId)));

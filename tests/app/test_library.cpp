@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -852,6 +853,61 @@ TEST_F(LibraryTest, ConfirmedParametersRebuildTheLists) {
   EXPECT_EQ(w.ListMovieDir, base_ + "/Other");
 }
 
+TEST_F(LibraryTest, TheChosenMovieTypesAreListedFromDiskCDAndChanges) {
+  Place(MovieFile(TMovieKind::MatroskaMjpegPcm), movies_ + "/Alpha.mkv");
+  Place(MovieFile(TMovieKind::Mp4Mpeg4Aac), movies_ + "/Bravo.MP4");
+  Place(movie_, movies_ + "/Zulu.avi");
+  Place(MovieFile(TMovieKind::MatroskaMjpegPcm), cd_ + "/Delta.mkv");
+  TFrmShowcase& w = Open();
+  EXPECT_EQ(Captions(w), QStringList({"Zulu"}));  // "*.avi" unless changed
+
+  Parameters().MovieTypes = kCommonMovieTypes;
+  w.RefreshLists();
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Captions(w), QStringList({"Alpha", "Bravo", "Delta", "Zulu"}));
+  EXPECT_FALSE(w.Item(IndexOf(w, "Delta", false))->Data()->Origin);
+  // Records work alike for every type: the MP4 is counted.
+  w.Item(IndexOf(w, "Bravo", true))->Data()->RecordView();
+  EXPECT_EQ(MovieList().ReadString("Bravo.MP4", "ViewCount"), "1");
+
+  // A movie of a listed type copied in later appears by itself.
+  Place(MovieFile(TMovieKind::Mp4Mpeg4Aac), movies_ + "/Echo.m4v");
+  ASSERT_TRUE(WaitFor([&] { return w.ItemCount() == 5 && !w.ListsPending(); }));
+  EXPECT_EQ(Captions(w), QStringList({"Alpha", "Bravo", "Delta", "Echo", "Zulu"}));
+}
+
+TEST_F(LibraryTest, AnEmptyListSaysWhatWasSearchedAndNothingCanBeStarted) {
+  Parameters().CDReader.clear();
+  Place(movie_, movies_ + "/Alpha.mkv");  // not of the default type
+  TFrmShowcase& w = Open();
+  ASSERT_EQ(w.ItemCount(), 0);
+  EXPECT_TRUE(w._lbEmptyList->isVisible());
+  const QString empty = w._lbEmptyList->text();
+  EXPECT_TRUE(empty.contains("No movies found in " + movies_)) << empty.toStdString();
+  EXPECT_TRUE(empty.contains("Types searched: *.avi")) << empty.toStdString();
+  EXPECT_TRUE(empty.contains("\"Parameters\"")) << empty.toStdString();
+  EXPECT_FALSE(w.btDiskMovie->isEnabled());
+  EXPECT_FALSE(w._cmStart->isEnabled());
+  w.BtViewClick();  // nothing selected: nothing happens
+  EXPECT_EQ(FrmViewer, nullptr);
+
+  w.SetMovieDir(base_ + "/gone");
+  ASSERT_TRUE(Settled());
+  EXPECT_TRUE(w._lbEmptyList->text().contains("The movies directory " + base_ + "/gone does not exist."))
+      << w._lbEmptyList->text().toStdString();
+
+  // With movies the text goes and the start follows the selection.
+  Parameters().MovieTypes = "*.mkv";
+  w.SetMovieDir(movies_);
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(Captions(w), QStringList({"Alpha"}));
+  EXPECT_FALSE(w._lbEmptyList->isVisible());
+  w.ListView->setCurrentItem(w.Item(0));
+  EXPECT_TRUE(w.btDiskMovie->isEnabled());
+  w.ListView->clearSelection();
+  EXPECT_FALSE(w.btDiskMovie->isEnabled());
+}
+
 // ------------------------------------------------------- the real program
 
 // Runs a command to its end; its standard output.
@@ -862,32 +918,19 @@ QString RunTool(const QString& program, const QStringList& arguments, int ms = 3
   return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
-TEST_F(LibraryTest, TheProgramListsTheLibraryAndStartsTheFirstMovieOnEnter) {
+// Starts the program on the settings in `hive` and presses Enter in its
+// main window, as a user would, until it hands a movie to `opener`; the run
+// has ended when this returns without a failure.
+void StartAndPressEnter(QProcess& cinvo, const QString& hive, const QString& base,
+                        testenv::RecordingOpener& opener) {
   const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-  if (qEnvironmentVariableIsEmpty("DISPLAY") || xdotool.isEmpty()) GTEST_SKIP() << "needs X11 and xdotool";
-  Place(movie_, movies_ + "/Alpha.avi");
-  Place(movie_, movies_ + "/sub/Beta.avi");
-  const QString hive = base_ + "/registry.json";
-  // The program's own key, under its own name.
-  const auto initial = [&hive] {
-    return QJsonDocument::fromJson(testenv::ReadFile(hive))
-        .object()["Software"].toObject()["Vessa"].toObject()["Cinvo"].toObject()["Initial"].toObject();
-  };
-  {
-    const QJsonObject parameters{{"MovieDir", movies_}, {"CDReader", cd_}, {"Recurse", 1},
-                                 {"InternalViewer", 0}, {"ExitOnView", 1}};
-    const QJsonObject root{{"Software", QJsonObject{{"Vessa", QJsonObject{{"Cinvo", QJsonObject{{"Initial", parameters}}}}}}}};
-    ASSERT_TRUE(testenv::WriteFile(hive, QJsonDocument(root).toJson()));
-  }
-  testenv::RecordingOpener opener;  // in the environment the program inherits
-  QProcess cinvo;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   env.insert(QStringLiteral("CINVO_REGISTRY"), hive);
-  env.insert(QStringLiteral("CINVO_MOVIELIST"), base_ + "/MovieList.ini");
+  env.insert(QStringLiteral("CINVO_MOVIELIST"), base + "/MovieList.ini");
   // A bus that is not there: without any, the toolkit would try to start a
   // session bus of its own.
-  env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), "unix:path=" + base_ + "/no-bus");
+  env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), "unix:path=" + base + "/no-bus");
   cinvo.setProcessEnvironment(env);
   cinvo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   cinvo.start(QStringLiteral(CINVO_PROGRAM), QStringList());
@@ -913,6 +956,29 @@ TEST_F(LibraryTest, TheProgramListsTheLibraryAndStartsTheFirstMovieOnEnter) {
   // Handed to the associated program, and the launcher ends.
   if (cinvo.state() != QProcess::NotRunning) cinvo.waitForFinished(30000);
   ASSERT_EQ(cinvo.state(), QProcess::NotRunning) << "still running";
+}
+
+TEST_F(LibraryTest, TheProgramListsTheLibraryAndStartsTheFirstMovieOnEnter) {
+  const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+  if (qEnvironmentVariableIsEmpty("DISPLAY") || xdotool.isEmpty()) GTEST_SKIP() << "needs X11 and xdotool";
+  Place(movie_, movies_ + "/Alpha.avi");
+  Place(movie_, movies_ + "/sub/Beta.avi");
+  const QString hive = base_ + "/registry.json";
+  // The program's own key, under its own name.
+  const auto initial = [&hive] {
+    return QJsonDocument::fromJson(testenv::ReadFile(hive))
+        .object()["Software"].toObject()["Vessa"].toObject()["Cinvo"].toObject()["Initial"].toObject();
+  };
+  {
+    const QJsonObject parameters{{"MovieDir", movies_}, {"CDReader", cd_}, {"Recurse", 1},
+                                 {"InternalViewer", 0}, {"ExitOnView", 1}};
+    const QJsonObject root{{"Software", QJsonObject{{"Vessa", QJsonObject{{"Cinvo", QJsonObject{{"Initial", parameters}}}}}}}};
+    ASSERT_TRUE(testenv::WriteFile(hive, QJsonDocument(root).toJson()));
+  }
+  testenv::RecordingOpener opener;  // in the environment the program inherits
+  QProcess cinvo;
+  StartAndPressEnter(cinvo, hive, base_, opener);
+  if (HasFatalFailure()) return;
   EXPECT_EQ(cinvo.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(cinvo.exitCode(), 0);
   EXPECT_EQ(opener.Calls(), QStringList({Opened(movies_ + "/Alpha.avi")}));
@@ -924,6 +990,28 @@ TEST_F(LibraryTest, TheProgramListsTheLibraryAndStartsTheFirstMovieOnEnter) {
   EXPECT_EQ(initial()["InternalViewer"].toInt(-1), 0);
   EXPECT_EQ(initial()["CopyFromCD"].toInt(-1), 1) << "saved with its default";
   EXPECT_FALSE(initial().contains("ListViewWidth"));
+}
+
+TEST_F(LibraryTest, TheProgramListsTheTypesChosenInItsParameters) {
+  const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+  if (qEnvironmentVariableIsEmpty("DISPLAY") || xdotool.isEmpty()) GTEST_SKIP() << "needs X11 and xdotool";
+  // Sorted first when listed: Enter starts the first movie of the list.
+  Place(MovieFile(TMovieKind::MatroskaMjpegPcm), movies_ + "/Alpha.mkv");
+  Place(MovieFile(TMovieKind::Mp4Mpeg4Aac), movies_ + "/Bravo.mp4");
+  Place(movie_, movies_ + "/Zulu.avi");
+  const QString hive = base_ + "/registry.json";
+  for (const QString& types : {QString(), kCommonMovieTypes}) {
+    QJsonObject parameters{{"MovieDir", movies_}, {"CDReader", ""}, {"InternalViewer", 0}, {"ExitOnView", 1}};
+    if (!types.isEmpty()) parameters["MovieTypes"] = types;  // else the default
+    const QJsonObject root{{"Software", QJsonObject{{"Vessa", QJsonObject{{"Cinvo", QJsonObject{{"Initial", parameters}}}}}}}};
+    ASSERT_TRUE(testenv::WriteFile(hive, QJsonDocument(root).toJson()));
+    testenv::RecordingOpener opener;
+    QProcess cinvo;
+    StartAndPressEnter(cinvo, hive, base_, opener);
+    if (HasFatalFailure()) return;
+    const QString first = types.isEmpty() ? "/Zulu.avi" : "/Alpha.mkv";
+    EXPECT_EQ(opener.Calls(), QStringList({Opened(movies_ + first)})) << types.toStdString();
+  }
 }
 
 }  // namespace

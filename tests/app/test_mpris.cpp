@@ -178,6 +178,13 @@ TEST(MediaControls, TheViewerPlaysPausesSeeksAndStopsRecordingThePosition) {
   ASSERT_TRUE(WaitUntil([] { return Status() == QStringLiteral("(<'Playing'>,)"); }));
   EXPECT_TRUE(Call(kPlayer + QStringLiteral(".OpenUri"), {QStringLiteral("file:///elsewhere.avi")}).isEmpty());
 
+  // The sound level is the viewer's own, read and set from the desktop,
+  // and kept for the next run.
+  EXPECT_EQ(Property(kPlayer, QStringLiteral("Volume")), QStringLiteral("(<1.0>,)"));
+  Call(QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+       {kPlayer, QStringLiteral("Volume"), QStringLiteral("<0.5>")});
+  EXPECT_TRUE(WaitUntil([] { return Property(kPlayer, QStringLiteral("Volume")) == QStringLiteral("(<0.5>,)"); }));
+
   // Stop closes the viewer as its close button does: the position is kept
   // and, in direct play, the program ends.
   Call(kPlayer + QStringLiteral(".Stop"));
@@ -196,6 +203,11 @@ TEST(MediaControls, TheViewerPlaysPausesSeeksAndStopsRecordingThePosition) {
       << signals_.toStdString();
   EXPECT_TRUE(signals_.contains(QStringLiteral("org.mpris.MediaPlayer2.Player.Seeked")))
       << signals_.toStdString();
+  EXPECT_TRUE(signals_.contains(QStringLiteral("{'Volume': <0.5>}"))) << signals_.toStdString();
+  const QJsonObject initial = QJsonDocument::fromJson(testenv::ReadFile(testenv::HivePath()))
+                                  .object()["Software"].toObject()["Vessa"].toObject()["Cinvo"].toObject()["Initial"]
+                                  .toObject();
+  EXPECT_EQ(initial["Volume"].toInt(-1), 50);
 }
 
 TEST(MediaControls, ThePreviewIsControlledWhileItPlaysAndLeavesTheBusWhenStopped) {

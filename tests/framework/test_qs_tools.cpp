@@ -111,6 +111,21 @@ TEST(QsTools, ForEachFileReportsVisiblePlainFilesMatchingWithoutCase) {
   EXPECT_EQ(all.size(), 7);  // "*.*" also matches names without a dot
 }
 
+TEST(QsTools, AMaskWithSeveralPatternsReportsEachMatchOnceAnchoredAndWithoutCase) {
+  const QString dir = testenv::NewTempDir();
+  for (const char* name : {"a.avi", "B.MKV", "c.Mp4", "both.mkv", "d.mkv.part", "e.mp4x", "notes.txt"})
+    ASSERT_TRUE(testenv::WriteFile(dir + "/" + name, "x"));
+  QStringList found;
+  // "*.mkv" twice and "b*" overlapping: still one report per file.
+  ForEachFile(dir + "/*.mkv;*.MP4;;*.avi;b*;*.mkv", [&](const QString&, const TSearchRec& e) { found << e.Name; });
+  found.sort();
+  EXPECT_EQ(found, QStringList({"B.MKV", "a.avi", "both.mkv", "c.Mp4"}));
+
+  QStringList none;
+  ForEachFile(dir + "/;", [&](const QString&, const TSearchRec& e) { none << e.Name; });
+  EXPECT_TRUE(none.isEmpty()) << "no pattern matches nothing";
+}
+
 TEST(QsTools, EntryDatesAreTheLocalWallClockAcrossDaylightSavingAndZoneChanges) {
   // Restores the zone for the tests that follow.
   struct ZoneGuard {

@@ -110,6 +110,29 @@ QStringList FfmpegMovie(const QString& path, const QString& videoTag, bool withS
   return args;
 }
 
+// A plain dark picture with a tone, kHalfMinuteSeconds long: subtitles
+// painted over it stand out. `codecs` and the output path end the list.
+QStringList DarkMovie(const QString& path, const QStringList& codecs, const QString& size = QStringLiteral("320x240")) {
+  const QString seconds = QString::number(kHalfMinuteSeconds);
+  return QStringList{"-f", "lavfi", "-i", "color=c=0x101060:size=" + size + ":rate=10:duration=" + seconds,
+                     "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=22050:duration=" + seconds} +
+         codecs + QStringList{path};
+}
+
+// The file name ending of a kind.
+QString Extension(TMovieKind kind) {
+  switch (kind) {
+    case TMovieKind::MatroskaMjpegPcm:
+    case TMovieKind::SubtitledMkv:
+      return QStringLiteral(".mkv");
+    case TMovieKind::Mp4Mpeg4Aac:
+    case TMovieKind::RotatedMp4:
+      return QStringLiteral(".mp4");
+    default:
+      return QStringLiteral(".avi");
+  }
+}
+
 bool Make(TMovieKind kind, const QString& path) {
   switch (kind) {
     case TMovieKind::MjpegPcm:
@@ -176,6 +199,42 @@ bool Make(TMovieKind kind, const QString& path) {
                         QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(kMovieSeconds), "-c:v",
                         "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "libmp3lame", "-b:a", "96k",
                         path});
+    case TMovieKind::MatroskaMjpegPcm:
+      return RunPipeline(QStringLiteral("matroskamux name=m ! filesink location=\"%1\" ").arg(path) + Video("m") +
+                         Audio("m", 440));
+    case TMovieKind::Mp4Mpeg4Aac:
+      return RunFfmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc=size=320x240:rate=25:duration=%1").arg(kMovieSeconds),
+                        "-f", "lavfi", "-i",
+                        QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(kMovieSeconds), "-c:v",
+                        "mpeg4", "-q:v", "5", "-c:a", "aac", "-b:a", "96k", path});
+    case TMovieKind::DarkHalfMinute:
+      return RunFfmpeg(DarkMovie(path, {"-c:v", "mjpeg", "-q:v", "5", "-c:a", "pcm_s16le"}));
+    case TMovieKind::SubtitledMkv: {
+      const QString subtitles = MovieDir().filePath(QStringLiteral("track.srt"));
+      QFile file(subtitles);
+      if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+          file.write(QStringLiteral("1\n00:00:00,000 --> 00:10:00,000\n%1\n\n").arg(kSubtitleText).toUtf8()) <= 0)
+        return false;
+      file.close();
+      QStringList args = DarkMovie(path, {}, QStringLiteral("480x200"));
+      args.removeLast();  // the output comes after the subtitle input
+      args << "-i" << subtitles << "-map" << "0:v" << "-map" << "1:a" << "-map" << "2:s"
+           << "-c:v" << "mjpeg" << "-q:v" << "5" << "-c:a" << "pcm_s16le" << "-c:s" << "srt"
+           << "-metadata:s:s:0" << "language=eng" << "-disposition:s:0" << "default" << path;
+      return RunFfmpeg(args);
+    }
+    case TMovieKind::RotatedMp4: {
+      // Stored turned left: the upright picture's top (red) lies at the
+      // left. The tag is written when the stream is copied, not encoded;
+      // the players' "rotate=270" is a quarter turn to the right.
+      const QString stored = MovieDir().filePath(QStringLiteral("stored-turned.mp4"));
+      return RunFfmpeg({"-f", "lavfi", "-i",
+                        QStringLiteral("color=c=red:size=160x240:rate=10:duration=%1[a];"
+                                       "color=c=blue:size=160x240:rate=10:duration=%1[b];[a][b]hstack")
+                            .arg(kHalfMinuteSeconds),
+                        "-c:v", "mpeg4", "-q:v", "3", stored}) &&
+             RunFfmpeg({"-i", stored, "-c", "copy", "-metadata:s:v:0", "rotate=270", path});
+    }
     case TMovieKind::FourLanguages: {
       const QString seconds = QString::number(kFourLanguagesSeconds);
       QStringList args{"-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=" + seconds};
@@ -204,7 +263,7 @@ QString MovieFile(TMovieKind kind) {
   static std::map<TMovieKind, QString> made;
   auto it = made.find(kind);
   if (it != made.end()) return it->second;
-  const QString path = MovieDir().filePath(QStringLiteral("movie%1.avi").arg(static_cast<int>(kind)));
+  const QString path = MovieDir().filePath(QStringLiteral("movie%1").arg(static_cast<int>(kind)) + Extension(kind));
   const QString result = Make(kind, path) ? path : QString();
   made[kind] = result;
   return result;

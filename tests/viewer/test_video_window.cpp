@@ -359,12 +359,13 @@ TEST(VideoWindowMovies, AFailedInsertionPutsTheGraphBackAndPlaybackGoesOn) {
   GstElement* stage = gst_bin_get_by_name(GST_BIN(graph.Graph()), "Overlay Mixer");
   EXPECT_EQ(stage, nullptr);
   if (stage) gst_object_unref(stage);
-  // The renderer is fed by the decoder again.
+  // The renderer is fed as before again: by the stage that turns pictures
+  // upright, behind the decoder.
   GstPad* input = gst_element_get_static_pad(window.OwnRenderer()->Filter(), "sink");
   GstPad* peer = gst_pad_get_peer(input);
   ASSERT_NE(peer, nullptr);
   GstElement* feeder = gst_pad_get_parent_element(peer);
-  EXPECT_EQ(FilterClassID(feeder), QLatin1String(CLSID_DecodeBin));
+  EXPECT_EQ(FilterClassID(feeder), QLatin1String("videoflip"));
   gst_object_unref(feeder);
   gst_object_unref(peer);
   gst_object_unref(input);

@@ -10,8 +10,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <atomic>
 #include <cmath>
@@ -34,6 +36,8 @@
 #include "viewer/filter_graph.h"
 #include "viewer/graph_renderers.h"
 #include "viewer/pk_fViewer.h"
+#include "viewer/subtitle_overlay.h"
+#include "viewer/subtitle_tracks.h"
 #include "viewer/track_bar.h"
 #include "viewer/video_renderer.h"
 #include "viewer/video_window.h"
@@ -210,13 +214,17 @@ TEST_F(ViewerTest, ResumesBeforeTheStoredPointAndStoresTheSecondReachedOnClose) 
   EXPECT_FALSE(viewer.isVisible());
   EXPECT_FALSE(viewer.FilterGraph->Active());
   EXPECT_EQ(viewer.CurrentMovie().ViewPosition, 3723);
-  ASSERT_EQ(handed.size(), 1u);
+  // The pause handed over the point reached then, the close the last one.
+  ASSERT_EQ(handed.size(), 2u);
   EXPECT_EQ(handed[0].first, record.FileName);
-  EXPECT_EQ(handed[0].second, 3723);
+  EXPECT_GE(handed[0].second, 585);
+  EXPECT_LT(handed[0].second, 590);
+  EXPECT_EQ(handed[1].first, record.FileName);
+  EXPECT_EQ(handed[1].second, 3723);
   EXPECT_EQ(Contexte->ReadInteger(QStringLiteral("ViewMode"), -1), 2);
   // Closing a hidden viewer again does nothing.
   viewer.close();
-  EXPECT_EQ(handed.size(), 1u);
+  EXPECT_EQ(handed.size(), 2u);
 
   // The same window plays the next movie; a point in the last tenth means
   // the beginning. Escape closes.
@@ -228,8 +236,8 @@ TEST_F(ViewerTest, ResumesBeforeTheStoredPointAndStoresTheSecondReachedOnClose) 
   QApplication::setActiveWindow(&viewer);
   QTest::keyClick(&viewer, Qt::Key_Escape);
   EXPECT_FALSE(viewer.isVisible());
-  ASSERT_EQ(handed.size(), 2u);
-  EXPECT_LT(handed[1].second, 10);
+  ASSERT_EQ(handed.size(), 3u);
+  EXPECT_LT(handed[2].second, 10);
 }
 
 TEST_F(ViewerTest, AMovieSeenToItsEndStartsAgainWhateverItsLength) {
@@ -595,4 +603,178 @@ TEST_F(ViewerTest, AMovieThatCannotBePlayedGivesTheScreenBackAtOnce) {
   EXPECT_EQ(handed.size(), 1u);
 
   if (!saverWasOn) platform::SwitchScreenPhaseOff(platform::TScreenPhase::ScreenSaver);
+}
+
+TEST_F(ViewerTest, SubtitlesOfTheMovieShowInsideThePictureInEveryDisplaySizeAndTheChoiceIsKept) {
+  const QString file = MovieFile(TMovieKind::SubtitledMkv);
+  ASSERT_FALSE(file.isEmpty());
+  TMovieData record(file, true);
+  TFrmViewer viewer;
+  OpenAndSettle(viewer, file, &record);
+  // The track the movie marks as default is on at opening.
+  ASSERT_EQ(viewer.SubtitleCount(), 1);
+  EXPECT_EQ(viewer.Subtitle(), 1);
+  EXPECT_TRUE(viewer.cmSubtitles->isVisible());
+  viewer.cmSubtitles->menu()->aboutToShow();
+  ASSERT_EQ(viewer.cmSubtitles->menu()->actions().size(), 2);
+  EXPECT_EQ(viewer.cmSubtitles->menu()->actions()[1]->text(), QStringLiteral("English"));
+  EXPECT_TRUE(viewer.cmSubtitles->menu()->actions()[1]->isChecked());
+  TSubtitleOverlay* overlay = viewer.SubtitleOverlay;
+  EXPECT_TRUE(WaitFor([&] { return overlay->Text() == QLatin1String(testmovies::kSubtitleText); }));
+
+  // Wider than 16:9: in every size the text's area is the picture as seen,
+  // inside the window.
+  for (QAction* size : {viewer.cmDisplaySizeNormal, viewer.cmDisplaySizeFullScreen, viewer.cmDisplaySize_16_9}) {
+    size->trigger();
+    testenv::DrainEvents();
+    const QRect area = overlay->VisiblePicture();
+    const QRect inWindow(overlay->mapTo(&viewer, area.topLeft()), area.size());
+    ASSERT_FALSE(area.isEmpty()) << size->text().toStdString();
+    EXPECT_TRUE(viewer.rect().contains(inWindow)) << size->text().toStdString();
+    EXPECT_TRUE(viewer.PnDsVideo->geometry().contains(inWindow)) << size->text().toStdString();
+    EXPECT_TRUE(overlay->isVisible());
+  }
+  EXPECT_EQ(viewer.PnDsVideo->height(), viewer.PnDsVideo->width() * 9 / 16);  // the 16:9 band
+
+  viewer.cmSubtitlesOff->trigger();
+  EXPECT_EQ(viewer.Subtitle(), 0);
+  EXPECT_FALSE(overlay->isVisible());
+  EXPECT_EQ(MovieList().ReadString(QFileInfo(file).fileName(), QStringLiteral("Subtitle")), QStringLiteral("0"));
+  viewer.close();
+  OpenAndSettle(viewer, file, &record);
+  EXPECT_EQ(viewer.Subtitle(), 0) << "the record's choice wins over the movie's";
+  viewer.close();
+}
+
+TEST_F(ViewerTest, VolumeStepsTheWheelAndMuteReachTheGraphAndShowTheLevel) {
+  const QString file = MovieFile(TMovieKind::HalfMinuteMjpegPcm);
+  ASSERT_FALSE(file.isEmpty());
+  Parameters().Volume = 100;
+  Parameters().Muted = false;
+  TFrmViewer viewer;
+  OpenAndSettle(viewer, file, nullptr);
+  EXPECT_EQ(viewer.FilterGraph->Volume(), 10000);
+  EXPECT_FALSE(viewer._lbVolume->isVisible());
+
+  QApplication::setActiveWindow(&viewer);
+  QTest::keyClick(&viewer, Qt::Key_Down);
+  EXPECT_EQ(Parameters().Volume, 95);
+  EXPECT_EQ(viewer.FilterGraph->Volume(), 9500);
+  EXPECT_TRUE(viewer._lbVolume->isVisible());
+  EXPECT_EQ(viewer._lbVolume->text(), QStringLiteral("Volume 95 %"));
+  for (int i = 0; i < 30; ++i) viewer.ChangeVolume(-1);
+  EXPECT_EQ(Parameters().Volume, 0);  // not below silence
+  viewer.cmVolumeUp->trigger();
+  QTest::keyClick(&viewer, Qt::Key_Up);
+  EXPECT_EQ(Parameters().Volume, 10);
+
+  // The wheel over the picture: a step a notch, half notches add up.
+  const QPointF at(viewer.DSVideoWindow->rect().center());
+  auto wheel = [&](int delta) {
+    QWheelEvent event(at, viewer.DSVideoWindow->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewer.DSVideoWindow, &event);
+  };
+  wheel(120);
+  EXPECT_EQ(Parameters().Volume, 15);
+  wheel(60);
+  EXPECT_EQ(Parameters().Volume, 15);
+  wheel(60);
+  EXPECT_EQ(Parameters().Volume, 20);
+
+  QTest::keyClick(&viewer, Qt::Key_M);
+  EXPECT_TRUE(Parameters().Muted);
+  EXPECT_TRUE(viewer.cmMute->isChecked());
+  EXPECT_EQ(viewer.FilterGraph->Volume(), 0);
+  EXPECT_EQ(viewer._lbVolume->text(), QStringLiteral("Sound off"));
+  EXPECT_DOUBLE_EQ(viewer.MediaVolume(), 0.0);
+  // A change of level unmutes, also from the desktop.
+  viewer.MediaSetVolume(0.5);
+  EXPECT_FALSE(Parameters().Muted);
+  EXPECT_EQ(viewer.FilterGraph->Volume(), 5000);
+  EXPECT_DOUBLE_EQ(viewer.MediaVolume(), 0.5);
+  // Shown for a moment only.
+  EXPECT_TRUE(WaitFor([&] { return !viewer._lbVolume->isVisible(); }));
+  viewer.close();
+}
+
+TEST_F(ViewerTest, APauseStoresThePositionWithoutCountingAView) {
+  const QString file = MovieFile(TMovieKind::LongVideoOnly);
+  ASSERT_FALSE(file.isEmpty());
+  // Played alone: the record itself, position only.
+  TMovieData record(file, true);
+  record.ViewCount = 4;
+  record.ViewPosition = 600;
+  TFrmViewer viewer;
+  OpenAndSettle(viewer, file, &record);
+  ASSERT_TRUE(WaitFor([&] { return Seconds(viewer) >= 585; }));
+  viewer._sbPause->Click();
+  const QString name = QFileInfo(file).fileName();
+  EXPECT_NEAR(MovieList().ReadString(name, QStringLiteral("ViewPosition")).toInt(), 586, 2);
+  EXPECT_FALSE(TMovieListDocument(MovieListPath()).ReadString(name, QStringLiteral("ViewCount")).size());
+  EXPECT_EQ(TMovieListDocument(MovieListPath()).ReadString(name, QStringLiteral("ViewPosition")),
+            MovieList().ReadString(name, QStringLiteral("ViewPosition")));
+  viewer.close();
+
+  // From the library: handed to its window, which stores it.
+  Watch(viewer);
+  OpenAndSettle(viewer, file, &record);
+  ASSERT_TRUE(WaitFor([&] { return Seconds(viewer) >= 585; }));
+  viewer.cmPause->trigger();
+  ASSERT_EQ(handed.size(), 1u);
+  EXPECT_NEAR(double(handed[0].second), 586, 2);
+  viewer.close();
+}
+
+TEST(SubtitleTracks, CuesOverlapEndOrLastUntilTheNextAndMarkupBecomesText) {
+  constexpr int64_t s = 1000000000;
+  TSubtitleTrack track;
+  track.AddCue(1 * s, 2 * s, QStringLiteral("one"));
+  track.AddCue(1 * s + s / 2, 3 * s, QStringLiteral("two"));
+  track.AddCue(1 * s, 2 * s, QStringLiteral("one"));  // read again after a seek
+  EXPECT_EQ(track.TextAt(s / 2), QString());
+  EXPECT_EQ(track.TextAt(s + s / 4), QStringLiteral("one"));
+  EXPECT_EQ(track.TextAt(s + 3 * s / 4), QStringLiteral("one\ntwo"));
+  EXPECT_EQ(track.TextAt(2 * s + s / 2), QStringLiteral("two"));
+  EXPECT_EQ(track.TextAt(3 * s), QString());
+  // Without a length: until the next cue, and never longer than ten seconds.
+  track.AddCue(10 * s, -1, QStringLiteral("open"));
+  track.AddCue(12 * s, -1, QStringLiteral("last"));
+  EXPECT_EQ(track.TextAt(11 * s), QStringLiteral("open"));
+  EXPECT_EQ(track.TextAt(13 * s), QStringLiteral("last"));
+  EXPECT_EQ(track.TextAt(23 * s), QString());
+
+  EXPECT_EQ(SubtitlePlainText("<i>Tom</i> &amp; <b>Jerry</b> &lt;3\n", true), QStringLiteral("Tom & Jerry <3"));
+  EXPECT_EQ(SubtitlePlainText("a <b> c", false), QStringLiteral("a <b> c"));
+  EXPECT_EQ(SubtitlePlainText(QByteArray("ends\0", 5), false), QStringLiteral("ends"));
+
+  track.SetLanguage(QStringLiteral("fre"));
+  EXPECT_EQ(track.Caption(3), QStringLiteral("French"));
+  track.SetTitle(QStringLiteral("Commentary"));
+  EXPECT_EQ(track.Caption(3), QStringLiteral("Commentary (French)"));
+  EXPECT_EQ(TSubtitleTrack().Caption(2), QStringLiteral("2"));
+}
+
+TEST(SubtitleTracks, FilesBesideTheMovieAreFoundAndReadWhenAParserTakesThem) {
+  gst_init(nullptr, nullptr);
+  const QString dir = testenv::NewTempDir(QStringLiteral("beside"));
+  const QString movie = dir + "/Holiday.2024.mkv";
+  ASSERT_TRUE(testenv::WriteFile(movie, "x"));
+  ASSERT_TRUE(testenv::WriteFile(dir + "/Holiday.2024.SRT",
+                                 "1\n00:00:01,000 --> 00:00:02,500\n<i>First</i> line\n\n"
+                                 "2\n00:01:00,000 --> 00:01:01,000\nCaf\xc3\xa9\n\n"));
+  ASSERT_TRUE(testenv::WriteFile(dir + "/Holiday.2024.sub", QByteArray("\x00\x00\x01\xba\x44 not text", 16)));
+  ASSERT_TRUE(testenv::WriteFile(dir + "/Holiday.srt", "1\n00:00:01,000 --> 00:00:02,000\nother\n\n"));
+  const QStringList beside = SubtitleFilesBeside(movie);
+  EXPECT_EQ(beside, QStringList({dir + "/Holiday.2024.SRT", dir + "/Holiday.2024.sub"}));
+
+  const auto track = ReadSubtitleFile(beside[0]);
+  ASSERT_TRUE(track);
+  constexpr int64_t s = 1000000000;
+  EXPECT_EQ(track->TextAt(2 * s), QStringLiteral("First line"));
+  EXPECT_EQ(track->TextAt(60 * s + s / 2), QStringLiteral("Caf\u00e9"));
+  EXPECT_EQ(track->TextAt(3 * s), QString());
+  EXPECT_EQ(track->Caption(1), QStringLiteral("Holiday.2024.SRT"));
+  // Pictures in a VobSub file (or anything else) find no text parser.
+  EXPECT_FALSE(ReadSubtitleFile(beside[1]));
 }
