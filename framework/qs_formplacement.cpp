@@ -47,6 +47,23 @@ void KeepOnAScreen(QWidget* form) {
   if (best != at) form->move(best);
 }
 
+// A size saved on a far larger screen (or edited by hand) is bounded by the
+// screens, and the window then lies wholly on them: a window wider than
+// everything shows only a strip of its middle.
+void FitTheScreens(QWidget* form) {
+  const TFormBorderStyle style = FormBorderStyle(form);
+  if (style != TFormBorderStyle::bsSizeable && style != TFormBorderStyle::bsSizeToolWin) return;
+  QRect screens;
+  for (const QScreen* screen : QGuiApplication::screens()) screens |= screen->availableGeometry();
+  const QSize frame = form->frameGeometry().size();
+  if (screens.isEmpty() || (frame.width() <= screens.width() && frame.height() <= screens.height())) return;
+  const QSize margins = frame - form->size();
+  form->resize(form->size().boundedTo(screens.size() - margins));
+  const QRect placed = form->frameGeometry();
+  form->move(std::clamp(placed.x(), screens.left(), std::max(screens.left(), screens.right() + 1 - placed.width())),
+             std::clamp(placed.y(), screens.top(), std::max(screens.top(), screens.bottom() + 1 - placed.height())));
+}
+
 }  // namespace
 
 void RestoreFormPlacement(QWidget* form) {
@@ -61,6 +78,7 @@ void RestoreFormPlacement(QWidget* form) {
                       Contexte->ReadInteger(section, QStringLiteral("Top"), INT_MIN) != INT_MIN;
   const bool normal = !(form->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
   if (normal) KeepAUsableSize(form, section, designed);
+  if (normal) FitTheScreens(form);
   if (stored && normal)
     KeepOnAScreen(form);
   else if (!stored && !movedBefore)

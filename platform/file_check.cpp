@@ -55,4 +55,19 @@ TFileCheck CheckReadableFile(const QByteArray& path) {
   return check;
 }
 
+QString WhyNoMovieFile(TFileKind kind) {
+  switch (kind) {
+    case TFileKind::Directory:
+      return QStringLiteral("It is a folder, not a movie file.");
+    case TFileKind::NamedPipe:
+      return QStringLiteral("It is a named pipe, not a movie file.");
+    case TFileKind::Socket:
+      return QStringLiteral("It is a socket, not a movie file.");
+    case TFileKind::Device:
+      return QStringLiteral("It is a device, not a movie file.");
+    default:
+      return QStringLiteral("It is not a plain file.");
+  }
+}
+
 }  // namespace platform

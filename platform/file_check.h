@@ -19,4 +19,7 @@ struct TFileCheck {
 // first byte read.
 TFileCheck CheckReadableFile(const QByteArray& path);
 
+// Why what is not a regular file is no movie file, as a sentence.
+QString WhyNoMovieFile(TFileKind kind);
+
 }  // namespace platform

@@ -60,28 +60,12 @@ QByteArray UndecodableNameOnDisk(const QFileInfo& info) {
   return matches == 1 ? found : QByteArray();
 }
 
-// Why what is not a regular file is no movie file.
-QString WhatItIs(platform::TFileKind kind) {
-  switch (kind) {
-    case platform::TFileKind::Directory:
-      return QStringLiteral("It is a folder, not a movie file.");
-    case platform::TFileKind::NamedPipe:
-      return QStringLiteral("It is a named pipe, not a movie file.");
-    case platform::TFileKind::Socket:
-      return QStringLiteral("It is a socket, not a movie file.");
-    case platform::TFileKind::Device:
-      return QStringLiteral("It is a device, not a movie file.");
-    default:
-      return QStringLiteral("It is not a plain file.");
-  }
-}
-
 // Refuses at once what is no movie file: reading a named pipe, a socket
 // or a device would wait for ever or never end.
 void CheckMovieFile(const QByteArray& location, const QString& fileName) {
   const platform::TFileCheck check = platform::CheckReadableFile(location);
   if (check.Kind == platform::TFileKind::Missing) CheckFileResult(E_FILE_NOT_FOUND, fileName);
-  if (check.Kind != platform::TFileKind::Regular) CheckFileResult(E_ACCESSDENIED, fileName, WhatItIs(check.Kind));
+  if (check.Kind != platform::TFileKind::Regular) CheckFileResult(E_ACCESSDENIED, fileName, platform::WhyNoMovieFile(check.Kind));
   if (!check.Error.isEmpty())
     CheckFileResult(E_ACCESSDENIED, fileName, QStringLiteral("It cannot be read: %1.").arg(check.Error));
   if (check.Empty) CheckFileResult(E_INVALID_FILE_FORMAT, fileName, QStringLiteral("It is empty."));

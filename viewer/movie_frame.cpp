@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "platform/file_check.h"
+
 namespace {
 
 // Enough for a large movie on a busy machine; a damaged file that hangs a
@@ -78,8 +80,10 @@ QImage PreviewFrameOf(const QString& fileName, int size, QString* error) {
   QString ignored;
   if (!error) error = &ignored;
   error->clear();
-  if (!QFileInfo(fileName).isFile()) {
-    *error = QStringLiteral("no such file");
+  // Only a regular file is opened: a named pipe would wait for ever.
+  const platform::TFileKind kind = platform::CheckReadableFile(QFile::encodeName(fileName)).Kind;
+  if (kind != platform::TFileKind::Regular) {
+    *error = kind == platform::TFileKind::Missing ? QStringLiteral("no such file") : platform::WhyNoMovieFile(kind);
     return {};
   }
   GError* initError = nullptr;

@@ -810,6 +810,27 @@ TEST_F(EndToEnd, BadStoredSettingsStillGiveAStartOnTheScreen) {
   EXPECT_EQ(hive.ReadInteger(QStringLiteral("Brightness")), 5000);
 }
 
+TEST_F(EndToEnd, ASizeSavedOnAFarLargerScreenFitsTheScreenWithTheListInSight) {
+  ASSERT_TRUE(fScreenBefore);
+  {
+    platform::TRegistry hive(HivePath());
+    ASSERT_TRUE(hive.OpenKey(QStringLiteral("\\Software\\Vessa\\Cinvo\\Settings\\FrmShowcase"), true));
+    hive.WriteInteger(QStringLiteral("Left"), -20000);
+    hive.WriteInteger(QStringLiteral("Top"), -20000);
+    hive.WriteInteger(QStringLiteral("Width"), 30000);
+    hive.WriteInteger(QStringLiteral("Height"), 20000);
+    hive.CloseKey();
+  }
+  auto run = Start({});
+  const QString window = run->WaitForWindow(QStringLiteral("Cinvo"));
+  ASSERT_FALSE(window.isEmpty()) << qPrintable(run->ErrorOutput());
+  const QRect area = WindowArea(window);
+  EXPECT_TRUE(QRect(0, 0, fScreenBefore->Width, fScreenBefore->Height).contains(area))
+      << area.x() << "," << area.y() << " " << area.width() << "x" << area.height();
+  ASSERT_TRUE(run->PickMenuItem(window, TRun::kMenuClose));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+}
+
 TEST_F(EndToEnd, CopiesUnderAnotherFileNameRunSideBySide) {
   const QString copy = QDir(fDir).filePath(QStringLiteral("reelbay"));
   ASSERT_TRUE(QFile::copy(QStringLiteral(CINVO_PROGRAM), copy));

@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 
+#include <sys/stat.h>
+
 #include "tests/app/program_runs.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_movies.h"
@@ -89,6 +91,21 @@ TEST(Thumbnail, IsThePreviewsFirstFrameScaledAndTaggedForTheCache) {
   // A size above the movie's own leaves it as it is.
   ASSERT_EQ(Thumbnail({movie, out, QStringLiteral("512")}).ExitCode, 0);
   EXPECT_EQ(QImage(out).size(), QSize(320, 240));
+}
+
+TEST(Thumbnail, WhatIsNoPlainFileIsRefusedAtOnceSayingWhatItIs) {
+  const QString dir = testenv::NewTempDir(QStringLiteral("thumbs"));
+  const QString pipe = dir + QStringLiteral("/waiting.avi");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+  const QString out = dir + QStringLiteral("/out.png");
+  const TRun fromPipe = Thumbnail({pipe, out, QStringLiteral("128")});
+  EXPECT_TRUE(fromPipe.Finished);
+  EXPECT_EQ(fromPipe.ExitCode, 1);
+  EXPECT_TRUE(fromPipe.Output.contains(QStringLiteral("named pipe"))) << qPrintable(fromPipe.Output);
+  const TRun fromFolder = Thumbnail({dir, out, QStringLiteral("128")});
+  EXPECT_EQ(fromFolder.ExitCode, 1);
+  EXPECT_TRUE(fromFolder.Output.contains(QStringLiteral("folder"))) << qPrintable(fromFolder.Output);
+  EXPECT_FALSE(QFileInfo::exists(out));
 }
 
 TEST(Thumbnail, AFileWithoutAPictureOrBadArgumentsWritesNothing) {
