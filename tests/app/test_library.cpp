@@ -753,10 +753,13 @@ TEST_F(LibraryTest, ACopiedCDMovieIsNeverListedBesideItsCopyWhateverRescansFollo
     w.BtViewClick();
     discOut();
     discIn();
-    ASSERT_TRUE(WaitFor([&] {
-      return IndexOf(w, "Alpha", true) >= 0 && IndexOf(w, "Bravo", true) >= 0 && !w.ListsPending() &&
-             w.CDFiles.size() == 2;
-    }));
+    // A generous bound: the copy, two rescans and the walk of every file.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          return IndexOf(w, "Alpha", true) >= 0 && IndexOf(w, "Bravo", true) >= 0 && !w.ListsPending() &&
+                 w.CDFiles.size() == 2;
+        },
+        90000));
     // The copy is deleted and the disc taken out.
     ASSERT_TRUE(QFile::remove(movies_ + "/Alpha.avi"));
     discOut();

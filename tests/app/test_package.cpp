@@ -179,6 +179,10 @@ TEST(DebianPackage, BuildsInstallsIntoACleanRootRunsThereAndRemovesWithoutATrace
   env.insert(QStringLiteral("CINVO_AUDIO_SINK"), QStringLiteral("fakesink sync=true"));
   env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + home + QStringLiteral("/no-bus"));
   env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=") + home + QStringLiteral("/no-bus"));
+  // A sanitizer build's program runs with the same options and suppressions
+  // as every other program the suite starts.
+  for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "G_SLICE", "G_DEBUG"})
+    if (qEnvironmentVariableIsSet(name)) env.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
   QProcess cinvo;
   cinvo.setProcessEnvironment(env);
   cinvo.setProcessChannelMode(QProcess::MergedChannels);
