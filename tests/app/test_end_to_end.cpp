@@ -694,8 +694,14 @@ TEST_F(EndToEnd, ARefreshWhileTheViewerPlaysStartsNoPreviewAndThePreviewStaysSto
   TDirectoryListings listings(movies);
   MoveIn(fMovie, movies, QStringLiteral("Alpha.avi"));
   ASSERT_TRUE(listings.WaitForListing(kStepMs)) << "the list was not refreshed";
-  EXPECT_FALSE(WaitFor([&] { return OpenMovies(run->Pid(), movies).size() > 1; }, 3000))
-      << qPrintable(OpenMovies(run->Pid(), movies).join(' '));
+  // (The viewer's movie may be open twice: its desktop thumbnail is made
+  // from it meanwhile.)
+  const auto others = [&] {
+    QStringList open = OpenMovies(run->Pid(), movies);
+    open.removeAll(movies + "/Bravo.avi");
+    return open;
+  };
+  EXPECT_FALSE(WaitFor([&] { return !others().isEmpty(); }, 3000)) << qPrintable(others().join(' '));
 
   // After the viewer the preview stays stopped: nothing is read, the pane
   // is black.
