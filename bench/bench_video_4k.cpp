@@ -10,7 +10,8 @@
 // once more: it is painted when cued and again when the movie plays).
 //
 // Run under X11 with a 1920x1080 screen (`make bench` does):
-//   xvfb-run -a -s '-screen 0 1920x1080x24' build/bench/bench_video_4k [movie directory]
+//   xvfb-run -a -s '-screen 0 1920x1080x24' build/bench/bench_video_4k [movie directory] [--only=TEXT]
+// --only runs the cases whose label holds TEXT ("HEVC, viewer", "preview").
 #include <gst/gst.h>
 
 #include <QDir>
@@ -225,7 +226,14 @@ int main(int argc, char** argv) {
   gst_init(&argc, &argv);
   SetErrorDisplay([](const QString& message) { std::fprintf(stderr, "error shown: %s\n", qPrintable(message)); });
   // A directory given keeps the movies for the next run (they take a while).
-  const QString movies = argc > 1 ? QString::fromLocal8Bit(argv[1]) : base.path() + QStringLiteral("/Movies");
+  QString movies = base.path() + QStringLiteral("/Movies");
+  QString only;
+  for (int i = 1; i < argc; ++i) {
+    const QString arg = QString::fromLocal8Bit(argv[i]);
+    if (arg.startsWith(QStringLiteral("--only="))) only = arg.mid(7);
+    else movies = arg;
+  }
+  const auto wanted = [&](const QString& label) { return only.isEmpty() || label.contains(only); };
   QDir().mkpath(movies);
   std::printf("making 10 s 3840x2160 movies (H.264, HEVC)...\n");
   std::fflush(stdout);
@@ -253,13 +261,23 @@ int main(int argc, char** argv) {
   Parameters().CDReader = QString();
   for (const TMovie& m : list) {
     const QString label = QStringLiteral("4K %1, ").arg(m.name);
-    const TFigures limit = DecodeLimit(m.path);
-    Report(label + QStringLiteral("video window 1280x720"), WindowRun(m.path), limit, QSize(1280, 720));
-    Report(label + QStringLiteral("video window 1280x720, brightness 6000"), WindowRun(m.path, 6000), limit,
-           QSize(1280, 720));
-    QSize at;
-    const TFigures viewer = ViewerRun(m.path, &at);
-    Report(label + QStringLiteral("viewer"), viewer, DecodeLimit(m.path), at);
+    const QString plain = label + QStringLiteral("video window 1280x720");
+    const QString bright = label + QStringLiteral("video window 1280x720, brightness 6000");
+    if (wanted(plain) || wanted(bright)) {
+      const TFigures limit = DecodeLimit(m.path);
+      if (wanted(plain)) Report(plain, WindowRun(m.path), limit, QSize(1280, 720));
+      if (wanted(bright)) Report(bright, WindowRun(m.path, 6000), limit, QSize(1280, 720));
+    }
+    if (wanted(label + QStringLiteral("viewer"))) {
+      QSize at;
+      const TFigures viewer = ViewerRun(m.path, &at);
+      Report(label + QStringLiteral("viewer"), viewer, DecodeLimit(m.path), at);
+    }
+  }
+  if (!wanted(QStringLiteral("4K H.264, preview pane")) && !wanted(QStringLiteral("4K HEVC, preview pane"))) {
+    ReleaseParameters();
+    FinalizeSettingsUnit();
+    return 0;
   }
 
   // The preview from one twelfth of each movie.
@@ -270,6 +288,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (const TMovie& m : list) {
+    if (!wanted(QStringLiteral("4K %1, preview pane").arg(m.name))) continue;
     QSize at;
     const TFigures preview = PreviewRun(*window, QFileInfo(m.path).completeBaseName(), &at);
     const TFigures limit = DecodeLimit(m.path, gint64(kSeconds) * GST_SECOND / 12);

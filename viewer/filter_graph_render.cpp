@@ -1,6 +1,8 @@
 // Rendering a file into the graph: source and decoder, renderers for the
 // decoded streams, the builder's questions to the component, and the wait
 // for the built graph to preroll.
+#include <gst/base/gstbasetransform.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -369,6 +371,12 @@ int TFilterGraph::OnAutoplugSelect(GstElement*, GstPad*, GstCaps*, GstElementFac
 
 void TFilterGraph::OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
   RenderJob* job = static_cast<std::shared_ptr<RenderJob>*>(data)->get();
+  // A software decoder that decodes straight into the frames it hands on
+  // keeps them as reference pictures, so each one leaves through a copy
+  // into fresh memory; decoding into its own frames and copying them into
+  // its reused buffers costs less (5 % of a 4K movie's whole playing).
+  if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "direct-rendering"))
+    g_object_set(element, "direct-rendering", FALSE, nullptr);
   if (!IsBuilderFilter(element)) return;
   const QString classID = FilterClassID(element);
   bool accept = true;
@@ -517,6 +525,10 @@ GstPad* TFilterGraph::UprightOutput(RenderJob* job, GstPad* pad) {
   GstElement* flip = gst_element_factory_make("videoflip", nullptr);
   if (!flip) return nullptr;
   g_object_set(flip, "video-direction", 8 /* auto, from the stream's tags */, nullptr);
+  // The element starts out copying every frame even while it turns nothing
+  // (a full copy of each 4K picture); it leaves pass-through itself when a
+  // tag asks for a turn.
+  gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(flip), TRUE);
   gst_object_ref_sink(flip);
   gst_bin_add(GST_BIN(job->pipeline), flip);
   GstPad* input = gst_element_get_static_pad(flip, "sink");

@@ -1,5 +1,6 @@
 #include "viewer/overlay_mixer.h"
 
+#include <gst/base/gstbasetransform.h>
 #include <gst/video/colorbalance.h>
 
 #include <QtGlobal>
@@ -15,6 +16,8 @@ namespace {
 constexpr const char* kColorEnable = "cinvo-color-enable";
 constexpr const char* kSaturation = "cinvo-saturation";
 constexpr const char* kScaleCaps = "scale-caps";
+constexpr const char* kScaleWidth = "cinvo-scale-width";
+constexpr const char* kScaleHeight = "cinvo-scale-height";
 
 GType MixerType() {
   static const GType type = g_type_register_static_simple(GST_TYPE_BIN, CLSID_OverlayMixer, sizeof(GstBinClass),
@@ -86,13 +89,22 @@ GstElement* CreateOverlayMixer() {
 
 bool IsOverlayMixer(GstElement* filter) { return filter && G_TYPE_CHECK_INSTANCE_TYPE(filter, MixerType()); }
 
-void MixerSetScaleLimit(GstElement* mixer, const QSize& size) {
-  if (!IsOverlayMixer(mixer)) return;
+namespace {
+
+// The size asked for is applied only while the colours change: unchanged
+// colours pass the frame through, and the renderer scales it faster.
+void ApplyScaleLimit(GstElement* mixer) {
   GstElement* filter = gst_bin_get_by_name(GST_BIN(mixer), kScaleCaps);
   if (!filter) return;
-  GstCaps* caps = size.isEmpty() ? gst_caps_new_any()
-                                 : gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, size.width(), "height",
-                                                       G_TYPE_INT, size.height(), nullptr);
+  GstElement* balance = gst_bin_get_by_interface(GST_BIN(mixer), GST_TYPE_COLOR_BALANCE);
+  const bool changing = balance && !gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(balance));
+  if (balance) gst_object_unref(balance);
+  const QSize size(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(mixer), kScaleWidth)),
+                   GPOINTER_TO_INT(g_object_get_data(G_OBJECT(mixer), kScaleHeight)));
+  GstCaps* caps = !changing || size.isEmpty()
+                      ? gst_caps_new_any()
+                      : gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, size.width(), "height", G_TYPE_INT,
+                                            size.height(), nullptr);
   GstCaps* current = nullptr;
   g_object_get(filter, "caps", &current, nullptr);
   // The same caps again would renegotiate for nothing.
@@ -100,6 +112,15 @@ void MixerSetScaleLimit(GstElement* mixer, const QSize& size) {
   if (current) gst_caps_unref(current);
   gst_caps_unref(caps);
   gst_object_unref(filter);
+}
+
+}  // namespace
+
+void MixerSetScaleLimit(GstElement* mixer, const QSize& size) {
+  if (!IsOverlayMixer(mixer)) return;
+  g_object_set_data(G_OBJECT(mixer), kScaleWidth, GINT_TO_POINTER(size.isEmpty() ? 0 : size.width()));
+  g_object_set_data(G_OBJECT(mixer), kScaleHeight, GINT_TO_POINTER(size.isEmpty() ? 0 : size.height()));
+  ApplyScaleLimit(mixer);
 }
 
 bool MixerGetColorControls(GstElement* mixer, TDDColorControl* record) {
@@ -147,5 +168,6 @@ bool MixerSetColorControls(GstElement* mixer, const TDDColorControl& record) {
   // Colour off is a grey picture: no saturation at all.
   ok &= Set(balance, "SATURATION", colorOn ? saturation / 10000.0 - 1.0 : -1.0);
   gst_object_unref(balance);
+  ApplyScaleLimit(mixer);
   return ok;
 }

@@ -3,9 +3,10 @@
 // type CLSID_OverlayMixer ("videoscale ! capsfilter ! videoconvert !
 // videobalance") with an input pin "Input" and an output pin "Output". Its
 // colour settings are read and written as one record, reached through the
-// element's GstColorBalance. A picture larger than the window is scaled
-// down first, in the decoder's format: the colours are then changed on the
-// small picture, and the decoded frame is only ever read.
+// element's GstColorBalance. While the colours change, a picture larger than
+// the window is scaled down first, in the decoder's format: the colours are
+// then changed on the small picture, and the decoded frame is only ever
+// read.
 #include <gst/gst.h>
 
 #include <QSize>
@@ -49,7 +50,9 @@ constexpr uint32_t kMixerColorCaps =
 // A new, floating colour stage; nullptr when its elements are missing.
 GstElement* CreateOverlayMixer();
 bool IsOverlayMixer(GstElement* filter);
-// The size the stage scales the picture to; empty keeps the decoded size.
+// The size the stage scales the picture to while it changes colours (then
+// on the smaller picture); empty, or unchanged colours, keep the decoded
+// size.
 void MixerSetScaleLimit(GstElement* mixer, const QSize& size);
 
 // Fills `record` (its dwSize must be 40) with the stage's settings; false

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 
+#include "viewer/frame_conversion.h"
+
 #include <mutex>
 
 const char* const CLSID_VideoRenderer = "CinvoVideoRenderer";
@@ -20,18 +22,9 @@ GType RendererType() {
   return type;
 }
 
-// A decoded frame kept mapped while an image shares its memory.
-struct TMappedFrame {
-  GstSample* sample;
-  GstVideoFrame frame;
-};
-
-void ReleaseFrame(void* data) {
-  auto* mapped = static_cast<TMappedFrame*>(data);
-  gst_video_frame_unmap(&mapped->frame);
-  gst_sample_unref(mapped->sample);
-  delete mapped;
-}
+// Larger paint sizes (a strong digital zoom) are left to the painter, which
+// enlarges only the part it shows.
+constexpr qint64 kMaxPaintPixels = 3840 * 2160;
 
 }  // namespace
 
@@ -77,35 +70,44 @@ QEvent::Type TVideoRenderer::FrameEventType() {
   return type;
 }
 
+// The frame the window shows, mapped for reading while it is current.
+struct TVideoRenderer::TFrame {
+  GstSample* sample = nullptr;
+  GstVideoFrame frame{};
+  ~TFrame() {
+    if (!sample) return;
+    gst_video_frame_unmap(&frame);
+    gst_sample_unref(sample);
+  }
+};
+
 TVideoRenderer::TVideoRenderer() : fSlot(std::make_shared<Slot>()) {
   fFilter = GST_ELEMENT(g_object_new(RendererType(), nullptr));
   gst_object_ref_sink(fFilter);
   g_object_set_data(G_OBJECT(fFilter), kOwner, this);
-  GstElement* convertIn = gst_element_factory_make("videoconvert", nullptr);
-  GstElement* scale = gst_element_factory_make("videoscale", nullptr);
   GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
-  fCapsFilter = gst_element_factory_make("capsfilter", nullptr);
+  GstElement* layouts = gst_element_factory_make("capsfilter", nullptr);
   GstElement* sink = gst_element_factory_make("appsink", nullptr);
-  if (!convertIn || !scale || !convert || !fCapsFilter || !sink) {
-    for (GstElement* e : {convertIn, scale, convert, fCapsFilter, sink})
+  if (!convert || !layouts || !sink) {
+    for (GstElement* e : {convert, layouts, sink})
       if (e) gst_object_unref(e);
-    fCapsFilter = nullptr;
     return;  // an empty bin: the graph cannot connect video to it
   }
-  // Scaling down first, on the smaller format, then one conversion.
-  GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGRx");
-  g_object_set(fCapsFilter, "caps", caps, nullptr);
+  // Scaling and the conversion to pixels happen while painting, much faster
+  // than here; the graph converts only layouts the window does not know.
+  GstCaps* caps = gst_caps_from_string(QByteArray("video/x-raw,format=") + ConvertibleFormats());
+  g_object_set(layouts, "caps", caps, nullptr);
   gst_caps_unref(caps);
   g_object_set(sink, "sync", TRUE, "qos", TRUE, "max-buffers", 1u, "drop", TRUE, "enable-last-sample", FALSE,
                nullptr);
-  gst_bin_add_many(GST_BIN(fFilter), convertIn, scale, convert, fCapsFilter, sink, nullptr);
-  gst_element_link_many(convertIn, scale, convert, fCapsFilter, sink, nullptr);
+  gst_bin_add_many(GST_BIN(fFilter), convert, layouts, sink, nullptr);
+  gst_element_link_many(convert, layouts, sink, nullptr);
   GstAppSinkCallbacks callbacks{};
   callbacks.new_sample = &TVideoRenderer::OnNewSample;
   callbacks.new_preroll = &TVideoRenderer::OnNewPreroll;
   gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, new std::shared_ptr<Slot>(fSlot),
                              [](gpointer data) { delete static_cast<std::shared_ptr<Slot>*>(data); });
-  GstPad* target = gst_element_get_static_pad(convertIn, "sink");
+  GstPad* target = gst_element_get_static_pad(convert, "sink");
   GstPad* input = gst_ghost_pad_new("sink", target);
   gst_object_unref(target);
   AddCapsWatch(input, fSlot, false);
@@ -115,7 +117,8 @@ TVideoRenderer::TVideoRenderer() : fSlot(std::make_shared<Slot>()) {
 TVideoRenderer::~TVideoRenderer() {
   WatchPicture(nullptr);
   SetReceiver(nullptr);
-  fLastFrame = QImage();
+  fImage = QImage();
+  fFrame.reset();
   if (!fFilter) return;
   g_object_set_data(G_OBJECT(fFilter), kOwner, nullptr);
   if (GstObject* parent = gst_object_get_parent(GST_OBJECT(fFilter))) {
@@ -205,7 +208,7 @@ void TVideoRenderer::WatchPicture(GstPad* pad) {
   if (own) gst_object_unref(own);
 }
 
-QImage TVideoRenderer::CurrentFrame() {
+bool TVideoRenderer::TakeFrame() {
   GstSample* sample = nullptr;
   QSize videoSize;
   {
@@ -215,25 +218,53 @@ QImage TVideoRenderer::CurrentFrame() {
     fSlot->sample = nullptr;
     fSlot->wakePending = false;
   }
-  if (!sample) return fLastFrame;
+  if (!sample) return false;
+  auto frame = std::make_unique<TFrame>();
   GstVideoInfo info;
   GstCaps* caps = gst_sample_get_caps(sample);
   GstBuffer* buffer = gst_sample_get_buffer(sample);
-  auto* mapped = new TMappedFrame{sample, {}};
   if (!caps || !buffer || !gst_video_info_from_caps(&info, caps) ||
-      GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGRx ||
-      !gst_video_frame_map(&mapped->frame, &info, buffer, GST_MAP_READ)) {
-    delete mapped;
+      !IsConvertibleFormat(GST_VIDEO_INFO_FORMAT(&info)) ||
+      !gst_video_frame_map(&frame->frame, &info, buffer, GST_MAP_READ)) {
     gst_sample_unref(sample);
-    return fLastFrame;
+    return false;
   }
-  // Wrapped, not copied: the image unmaps the frame when the last copy goes.
-  fLastFrame = QImage(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, 0)),
-                      GST_VIDEO_FRAME_WIDTH(&mapped->frame), GST_VIDEO_FRAME_HEIGHT(&mapped->frame),
-                      GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32, &ReleaseFrame, mapped);
+  frame->sample = sample;
+  // The one before is unmapped only now: an image may still have shown it.
+  fFrame = std::move(frame);
+  fImage = QImage();
   fLastFrameVideoSize = videoSize;
   ++fFramesTaken;
-  return fLastFrame;
+  return true;
+}
+
+QSize TVideoRenderer::FrameSize() const {
+  if (!fFrame) return QSize();
+  const QSize own(GST_VIDEO_FRAME_WIDTH(&fFrame->frame), GST_VIDEO_FRAME_HEIGHT(&fFrame->frame));
+  if (fScaleLimit.isEmpty() || qint64(fScaleLimit.width()) * fScaleLimit.height() > kMaxPaintPixels) return own;
+  return fScaleLimit;
+}
+
+QImage TVideoRenderer::FrameImage() const {
+  if (!fFrame) return QImage();
+  const QSize size = FrameSize();
+  if (fImage.size() == size) return fImage;
+  QImage image(size, QImage::Format_RGB32);
+  if (image.isNull() || !PaintFrame(image, QPoint(0, 0))) return QImage();
+  fImage = image;
+  return fImage;
+}
+
+bool TVideoRenderer::PaintFrame(QImage& target, const QPoint& at) const {
+  const QSize size = FrameSize();
+  const QImage::Format format = target.format();
+  if (!fFrame || size.isEmpty() || !QRect(QPoint(0, 0), target.size()).contains(QRect(at, size)) ||
+      (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+       format != QImage::Format_ARGB32_Premultiplied))
+    return false;
+  if (!fScratch) fScratch = std::make_unique<TConversionScratch>();
+  uint8_t* dest = target.bits() + qsizetype(at.y()) * target.bytesPerLine() + qsizetype(at.x()) * 4;
+  return ConvertFrame(fFrame->frame, size, dest, static_cast<int>(target.bytesPerLine()), *fScratch);
 }
 
 QSize TVideoRenderer::VideoSize() const {
@@ -252,19 +283,8 @@ quint64 TVideoRenderer::FramesDelivered() const {
 }
 
 void TVideoRenderer::SetScaleLimit(const QSize& size) {
-  const QSize video = VideoSize();
-  QSize limit = size;
-  // Only ever smaller: enlarging is the painter's job.
-  if (limit.isEmpty() || video.isEmpty() || (limit.width() >= video.width() && limit.height() >= video.height()))
-    limit = QSize();
-  if (limit == fScaleLimit || !fCapsFilter) return;
-  fScaleLimit = limit;
-  GstCaps* caps = limit.isEmpty() ? gst_caps_from_string("video/x-raw,format=BGRx")
-                                  : gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width",
-                                                        G_TYPE_INT, limit.width(), "height", G_TYPE_INT,
-                                                        limit.height(), nullptr);
-  g_object_set(fCapsFilter, "caps", caps, nullptr);
-  gst_caps_unref(caps);
+  if (size == fScaleLimit) return;
+  fScaleLimit = size.isEmpty() ? QSize() : size;
 }
 
 // ------------------------------------------------------------ source

@@ -1,10 +1,12 @@
 #pragma once
 // The video window's own renderer: a bin of type CLSID_VideoRenderer,
-// "videoconvert ! videoscale ! videoconvert ! capsfilter ! appsink", with one
-// input pin "sink" that takes any raw video. Decoded frames (BGRx) are kept
-// in a one-frame slot: only the latest one is handed to the window, which is
-// woken by a posted event and paints it itself. The streaming threads touch
-// nothing but the slot.
+// "videoconvert ! capsfilter ! appsink", with one input pin "sink" that
+// takes any raw video. Decoded frames reach the window in one of the
+// layouts it converts itself (most decoders' own, so the converter passes
+// them through untouched), kept in a one-frame slot: only the latest one is
+// handed to the window, which is woken by a posted event, then scales and
+// converts the frame while it paints. The streaming threads touch nothing
+// but the slot.
 //
 // It also keeps the source rectangle (the part of the picture that is
 // shown), in the picture's own pixels.
@@ -13,6 +15,7 @@
 
 #include <QEvent>
 #include <QImage>
+#include <QPoint>
 #include <QObject>
 #include <QRect>
 #include <QSize>
@@ -22,6 +25,7 @@
 #include "viewer/graph_utils.h"
 
 extern const char* const CLSID_VideoRenderer;
+struct TConversionScratch;
 
 class TVideoRenderer {
  public:
@@ -41,11 +45,22 @@ class TVideoRenderer {
   void SetReceiver(QObject* receiver);
   static QEvent::Type FrameEventType();
 
-  // The latest frame, wrapping the decoded buffer without a copy (it stays
-  // mapped as long as an image shares it); null when none arrived yet.
-  // Takes it out of the slot: a later call answers the same frame again.
-  QImage CurrentFrame();
-  // The picture size (before scaling) of the frame CurrentFrame answers.
+  // Takes the latest frame out of the slot; false when none came since the
+  // last call (the frame taken before stays the current one).
+  bool TakeFrame();
+  // Whether a frame was taken.
+  bool HasFrame() const { return fFrame != nullptr; }
+  // The size the current frame is painted at: the paint size when one is
+  // set, else the frame's own; empty without a frame.
+  QSize FrameSize() const;
+  // The current frame at FrameSize() as an image (converted once per frame
+  // and paint size); null without a frame.
+  QImage FrameImage() const;
+  // Converts the current frame at FrameSize() into `target` with its top
+  // left corner at `at`; false (and nothing written) when there is no
+  // frame or it does not fit.
+  bool PaintFrame(QImage& target, const QPoint& at) const;
+  // The picture size (before scaling) of the current frame.
   QSize FrameVideoSize() const { return fLastFrameVideoSize; }
   // The size of the decoded picture (before scaling) and its pixel aspect
   // ratio; empty before the first frame.
@@ -55,8 +70,9 @@ class TVideoRenderer {
   quint64 FramesDelivered() const;
   quint64 FramesTaken() const { return fFramesTaken; }
 
-  // Frames larger than this are scaled down by the graph before they reach
-  // the window; an empty size (or one not smaller) keeps the decoded size.
+  // The size the whole frame is painted at (smaller or larger than the
+  // picture); an empty size paints it at its own size. The colour stage may
+  // already have brought it to this size.
   void SetScaleLimit(const QSize& size);
   // Takes the picture size and aspect from `pad`, upstream of a stage that
   // may already scale the picture down, instead of from its own input; a
@@ -91,8 +107,8 @@ class TVideoRenderer {
   static GstPadProbeReturn OnCaps(GstPad* pad, GstPadProbeInfo* info, gpointer watch);
   static gulong AddCapsWatch(GstPad* pad, const std::shared_ptr<Slot>& slot, bool upstream);
 
+  struct TFrame;
   GstElement* fFilter = nullptr;
-  GstElement* fCapsFilter = nullptr;
   std::shared_ptr<Slot> fSlot;
   QSize fScaleLimit;
   GstPad* fWatchedPad = nullptr;  // referenced
@@ -100,6 +116,8 @@ class TVideoRenderer {
   QRect fSource;  // in picture pixels; follows the picture while default
   bool fDefaultSource = true;
   quint64 fFramesTaken = 0;
-  QImage fLastFrame;
+  std::unique_ptr<TFrame> fFrame;  // mapped while current
   QSize fLastFrameVideoSize;
+  mutable QImage fImage;  // fFrame converted, made when first asked for
+  mutable std::unique_ptr<TConversionScratch> fScratch;
 };

@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
@@ -108,7 +109,7 @@ void TDSVideoWindowEx2::ReleaseFilters() {
   if (fGraphRenderer) gst_object_unref(fGraphRenderer);
   fGraphRenderer = nullptr;
   fVideoWindow = false;
-  fFrame = QImage();
+  fHasFrame = false;
   fOwnRenderer.reset();
 }
 
@@ -331,9 +332,8 @@ bool TDSVideoWindowEx2::event(QEvent* event) {
 void TDSVideoWindowEx2::FrameArrived() {
   if (!fOwnRenderer) return;
   const QRect before = PictureRect();
-  const quint64 taken = fOwnRenderer->FramesTaken();
-  fFrame = fOwnRenderer->CurrentFrame();
-  if (fOwnRenderer->FramesTaken() != taken) fFrameCounted = false;
+  if (fOwnRenderer->TakeFrame()) fFrameCounted = false;
+  fHasFrame = fOwnRenderer->HasFrame();
   RemoveRetiredRenderer();
   const QSize videoSize = fOwnRenderer->FrameVideoSize();
   if (videoSize != fFrameVideoSize) {
@@ -367,7 +367,7 @@ HRESULT TDSVideoWindowEx2::UpdateOverlayRect() {
 }
 
 QRect TDSVideoWindowEx2::PictureRect() const {
-  if (!fVideoWindow || !fOwnRenderer || fFrame.isNull()) return QRect();
+  if (!fVideoWindow || !fOwnRenderer || !fHasFrame) return QRect();
   switch (fAspectRatio) {
     case rmStretched:
       return rect();
@@ -391,11 +391,16 @@ QRect TDSVideoWindowEx2::PictureRect() const {
 
 void TDSVideoWindowEx2::UpdateScaleLimit() {
   if (!fOwnRenderer) return;
-  // The colour stage scales before it changes colours; the renderer's own
-  // scaler only bridges a moment when the two differ.
+  // The renderer scales each frame to the size it is shown at while it
+  // converts it; a colour stage that changes colours reduces it before.
   const auto apply = [this](const QSize& size) {
     fOwnRenderer->SetScaleLimit(size);
-    if (fMixer && fOverlayInUse) MixerSetScaleLimit(fMixer, fOwnRenderer->ScaleLimit());
+    if (!fMixer || !fOverlayInUse) return;
+    // The colour stage only ever reduces, and before it changes colours.
+    const QSize video = fOwnRenderer->VideoSize();
+    const bool smaller = !size.isEmpty() && size != video && size.width() <= video.width() &&
+                         size.height() <= video.height();
+    MixerSetScaleLimit(fMixer, smaller ? size : QSize());
   };
   const QRect target = PictureRect();
   const QRect source = fOwnRenderer->SourceRect();
@@ -412,6 +417,28 @@ void TDSVideoWindowEx2::UpdateScaleLimit() {
   apply(QSize(w, h));
 }
 
+QImage TDSVideoWindowEx2::CurrentFrame() const {
+  return fOwnRenderer && fHasFrame ? fOwnRenderer->FrameImage() : QImage();
+}
+
+bool TDSVideoWindowEx2::PaintFrameDirectly(QPainter& painter, const QRect& target) {
+  // The raster engine paints widgets into an image (the window's backing
+  // store, in shared memory on X11); writing the converted frame there
+  // saves converting into an image of our own and copying it over.
+  QPaintEngine* engine = painter.paintEngine();
+  QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+  if (!device || device->devType() != QInternal::Image) return false;
+  auto* pixels = static_cast<QImage*>(device);
+  // Shared pixels would be copied on the first write, and that copy shown
+  // nowhere.
+  if (!pixels->isDetached() || pixels->devicePixelRatio() != 1.0) return false;
+  const QTransform transform = painter.deviceTransform();
+  if (transform.type() > QTransform::TxTranslate) return false;
+  const QPoint offset(static_cast<int>(transform.dx()), static_cast<int>(transform.dy()));
+  if (offset.x() != transform.dx() || offset.y() != transform.dy()) return false;
+  return fOwnRenderer->PaintFrame(*pixels, target.topLeft() + offset);
+}
+
 void TDSVideoWindowEx2::paintEvent(QPaintEvent* event) {
   // The backing store is the off-screen image: the window gets one block.
   UpdateOverlayRect();
@@ -419,17 +446,26 @@ void TDSVideoWindowEx2::paintEvent(QPaintEvent* event) {
   painter.setClipRegion(event->region());
   const QRect target = PictureRect();
   const QRect source = fOwnRenderer ? fOwnRenderer->SourceRect() : QRect();
+  const QSize frame = fOwnRenderer && fHasFrame ? fOwnRenderer->FrameSize() : QSize();
   bool drawn = false;
-  if (!target.isEmpty() && !source.isEmpty() && !fFrameVideoSize.isEmpty()) {
+  if (!target.isEmpty() && !source.isEmpty() && !fFrameVideoSize.isEmpty() && !frame.isEmpty()) {
     // Source rectangle in the frame's own pixels (the frame may be scaled).
-    const double sx = static_cast<double>(fFrame.width()) / fFrameVideoSize.width();
-    const double sy = static_cast<double>(fFrame.height()) / fFrameVideoSize.height();
-    const QRectF from = QRectF(source.x() * sx, source.y() * sy, source.width() * sx, source.height() * sy) &
-                        QRectF(fFrame.rect());
+    const double sx = static_cast<double>(frame.width()) / fFrameVideoSize.width();
+    const double sy = static_cast<double>(frame.height()) / fFrameVideoSize.height();
+    const QRectF whole(QPointF(0, 0), QSizeF(frame));
+    const QRectF from = QRectF(source.x() * sx, source.y() * sy, source.width() * sx, source.height() * sy) & whole;
     if (!from.isEmpty()) {
-      // No smoothing: enlarging stays cheap, reducing was done upstream.
-      painter.drawImage(QRectF(target), fFrame, from);
-      drawn = true;
+      // The whole frame at its size, wholly in the part being painted, is
+      // converted in place; anything else (a zoomed part, a picture larger
+      // than the window) goes through an image the painter places.
+      drawn = from == whole && target.size() == frame && rect().contains(target) &&
+              (QRegion(target) - event->region()).isEmpty() && PaintFrameDirectly(painter, target);
+      if (!drawn) {
+        const QImage image = fOwnRenderer->FrameImage();
+        // No smoothing: enlarging stays cheap, reducing was done before.
+        if (!image.isNull()) painter.drawImage(QRectF(target), image, from);
+        drawn = !image.isNull();
+      }
     }
   }
   QRegion around(rect());

@@ -22,6 +22,7 @@
 
 #include "viewer/filter_graph.h"
 
+class QPainter;
 class TColorControl;
 class TVideoRenderer;
 class TDSVideoWindowEx2;
@@ -124,8 +125,9 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   // Where the picture (its source rectangle) is painted, in client pixels;
   // empty when there is nothing to paint.
   QRect PictureRect() const;
-  // The frame being shown (null before the first one).
-  const QImage& CurrentFrame() const { return fFrame; }
+  // The frame being shown, at the size it is painted from (null before the
+  // first one).
+  QImage CurrentFrame() const;
   // The frames painted since creation, each once however often repainted.
   quint64 FramesPainted() const { return fFramesPainted; }
 
@@ -177,6 +179,9 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   void RefreshColorKey();
   void ApplyZoom();
   void FrameArrived();
+  // Converts the frame straight into the pixels `painter` paints into;
+  // false when they cannot be reached that way.
+  bool PaintFrameDirectly(QPainter& painter, const QRect& target);
   void UpdateScaleLimit();
   void ReShowCursor();
   void ShowCursorOnButton(const QPoint& p);
@@ -211,10 +216,10 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   uint32_t fLastMouseTick = 0;
   QCursor fSavedCursor;
   int fCursorHidden = 0;
-  QImage fFrame;
+  bool fHasFrame = false;  // the renderer holds a frame to paint
   QSize fFrameVideoSize;
   quint64 fFramesPainted = 0;
-  bool fFrameCounted = false;  // the frame in fFrame is in fFramesPainted
+  bool fFrameCounted = false;  // the frame shown is in fFramesPainted
   bool fPressed = false;
   // Screen-saving phases this window switched off while shown.
   bool fSavingSuppressed = false;

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 
 #include "tests/support/test_env.h"
@@ -301,12 +302,27 @@ TEST(VideoWindowMovies, ALargePictureIsScaledBeforeItsColoursChange) {
   rig.window.GraphRenderer()->GetVideoSize(&w, &h);
   EXPECT_EQ(QSize(w, h), QSize(640, 480));
 
-  // Enlarged: the whole picture goes through the stage again.
+  // Enlarged: the whole picture goes through the stage, and the renderer
+  // enlarges it to the window.
   rig.window.resize(800, 600);
   ASSERT_TRUE(rig.Recue());
-  ASSERT_TRUE(WaitFor([&] { return rig.window.CurrentFrame().size() == QSize(640, 480); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return rig.window.CurrentFrame().size() == QSize(800, 600); }, 10000));
   EXPECT_EQ(CurrentSize(balance, "sink"), QSize(640, 480));
   EXPECT_EQ(rig.window.OverlayRect(), QRect(0, 0, 800, 600));
+  EXPECT_GT(Gray(Center(rig.Shot())), 0x80 + 40);
+
+  // Unchanged colours: the stage passes the whole picture on, small window
+  // or not; the renderer scales it while it paints.
+  rig.window.resize(160, 120);
+  rig.window.ColorControl()->SetBrightness(5000);
+  ASSERT_TRUE(rig.Recue());
+  ASSERT_TRUE(WaitFor([&] { return rig.window.CurrentFrame().size() == QSize(160, 120); }, 10000));
+  EXPECT_EQ(CurrentSize(balance, "sink"), QSize(640, 480));
+  EXPECT_NEAR(Gray(Center(rig.Shot())), 0x80, 6);
+  // Colours changed again: the stage scales before it changes them.
+  rig.window.ColorControl()->SetBrightness(8000);
+  ASSERT_TRUE(rig.Recue());
+  EXPECT_EQ(CurrentSize(balance, "sink"), QSize(160, 120));
   EXPECT_GT(Gray(Center(rig.Shot())), 0x80 + 40);
   gst_object_unref(balance);
 }
@@ -449,8 +465,10 @@ struct DirectRig {
     g_object_set(caps, "caps", c, nullptr);
     gst_caps_unref(c);
   }
+  // A frame of a picture of `size` (painted at whatever size) arrived.
   bool WaitFrameOf(QSize size) {
-    return WaitFor([&] { return window.CurrentFrame().size() == size; }, 10000);
+    return WaitFor([&] { return window.OwnRenderer()->FrameVideoSize() == size && window.OwnRenderer()->HasFrame(); },
+                   10000);
   }
 };
 }  // namespace
@@ -467,22 +485,23 @@ TEST(VideoWindowRenderer, APictureThatChangesSizeIsPlacedAgain) {
   EXPECT_TRUE(IsWhite(shot.pixel(200, 150)));
 }
 
-TEST(VideoWindowRenderer, LargePicturesAreScaledDownBeforeTheyArrive) {
+TEST(VideoWindowRenderer, PicturesAreScaledToTheSizeTheyAreShownAt) {
   DirectRig rig("width=640,height=480");
   rig.window.resize(160, 120);
-  ASSERT_TRUE(rig.WaitFrameOf(QSize(160, 120)));
+  ASSERT_TRUE(WaitFor([&] { return rig.window.CurrentFrame().size() == QSize(160, 120); }, 10000));
   EXPECT_EQ(rig.window.OwnRenderer()->ScaleLimit(), QSize(160, 120));
   EXPECT_EQ(rig.window.OwnRenderer()->VideoSize(), QSize(640, 480));
   // The source rectangle stays in the picture's own pixels.
   rig.window.SetAspectRatio(rmStretched);
   ASSERT_EQ(rig.window.OwnRenderer()->SetSourcePosition(320, 240, 320, 240), S_OK);
   EXPECT_TRUE(IsWhite(rig.window.grab().toImage().pixel(80, 60)));
-  // Enlarged: full frames again, stretched by the painter.
+  // Enlarged: the whole picture, enlarged to the window.
   rig.window.resize(800, 600);
   rig.window.OwnRenderer()->SetDefaultSourcePosition();
   rig.window.SetAspectRatio(rmLetterBox);
-  ASSERT_TRUE(rig.WaitFrameOf(QSize(640, 480)));
-  EXPECT_TRUE(rig.window.OwnRenderer()->ScaleLimit().isEmpty());
+  ASSERT_TRUE(WaitFor([&] { return rig.window.CurrentFrame().size() == QSize(800, 600); }, 10000));
+  EXPECT_EQ(rig.window.OwnRenderer()->ScaleLimit(), QSize(800, 600));
+  EXPECT_TRUE(IsWhite(rig.window.grab().toImage().pixel(400, 300)));
   // A window of no size asks for no scaling and paints nothing.
   rig.window.resize(0, 0);
   const quint64 taken = rig.window.OwnRenderer()->FramesTaken();
@@ -490,6 +509,53 @@ TEST(VideoWindowRenderer, LargePicturesAreScaledDownBeforeTheyArrive) {
   EXPECT_TRUE(rig.window.PictureRect().isEmpty());
   // The painter keeps up: only the latest frame is handed over.
   EXPECT_LE(rig.window.OwnRenderer()->FramesTaken(), rig.window.OwnRenderer()->FramesDelivered());
+}
+
+// What reaches the screen is the frame, in its place: converted straight
+// into the pixels of a window inside another one, off its corner, for each
+// layout the renderer takes; the colour bars keep their colours.
+TEST(VideoWindowRenderer, TheFrameReachesTheScreenInPlaceInEveryLayout) {
+  gst_init(nullptr, nullptr);
+  for (const char* format : {"I420", "YV12", "NV12", "BGRx"}) {
+    SCOPED_TRACE(format);
+    QWidget frame;
+    frame.resize(420, 320);
+    auto* window = new TDSVideoWindowEx2(&frame);
+    window->setGeometry(37, 23, 320, 240);
+    frame.show();
+    window->FilterNotify(0, 0);
+    window->FilterNotify(1, 0);
+    const QString description =
+        QStringLiteral("videotestsrc pattern=smpte ! video/x-raw,format=%1,width=320,height=240,framerate=30/1 ! "
+                       "identity name=end")
+            .arg(QLatin1String(format));
+    GstElement* pipeline = gst_parse_launch(description.toUtf8().constData(), nullptr);
+    ASSERT_NE(pipeline, nullptr);
+    GstElement* end = gst_bin_get_by_name(GST_BIN(pipeline), "end");
+    GstElement* renderer = window->GetFilterObject();
+    gst_bin_add(GST_BIN(pipeline), renderer);
+    ASSERT_TRUE(gst_element_link(end, renderer));
+    gst_object_unref(end);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    ASSERT_TRUE(WaitFor([&] { return window->CurrentFrame().size() == QSize(320, 240); }, 10000));
+    const QImage expected = window->CurrentFrame();
+    QImage shot;
+    const bool same = WaitFor(
+        [&] {
+          // What the window system shows: the window's own pixels here.
+          shot = frame.screen()->grabWindow(frame.winId(), 37, 23, 320, 240).toImage().convertToFormat(
+              QImage::Format_RGB32);
+          return shot == expected;
+        },
+        5000);
+    EXPECT_TRUE(same);
+    // The second bar is yellow, the last of the top row blue.
+    const QRgb yellow = shot.pixel(320 * 3 / 14, 40), blue = shot.pixel(320 * 13 / 14, 40);
+    EXPECT_TRUE(qRed(yellow) > 150 && qGreen(yellow) > 150 && qBlue(yellow) < 60) << std::hex << yellow;
+    EXPECT_TRUE(qBlue(blue) > 150 && qRed(blue) < 60 && qGreen(blue) < 60) << std::hex << blue;
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+  }
 }
 
 // ------------------------------------------------------------ cursor, lifetime
