@@ -232,7 +232,7 @@ bool TVideoRenderer::TakeFrame() {
   frame->sample = sample;
   // The one before is unmapped only now: an image may still have shown it.
   fFrame = std::move(frame);
-  fImage = QImage();
+  fImageCurrent = false;
   fLastFrameVideoSize = videoSize;
   ++fFramesTaken;
   return true;
@@ -248,10 +248,12 @@ QSize TVideoRenderer::FrameSize() const {
 QImage TVideoRenderer::FrameImage() const {
   if (!fFrame) return QImage();
   const QSize size = FrameSize();
-  if (fImage.size() == size) return fImage;
-  QImage image(size, QImage::Format_RGB32);
-  if (image.isNull() || !PaintFrame(image, QPoint(0, 0))) return QImage();
-  fImage = image;
+  if (fImageCurrent && fImage.size() == size) return fImage;
+  // The pixels of the frame before serve again unless someone still holds
+  // them: a new image every frame would fault in fresh memory each time.
+  if (fImage.size() != size || !fImage.isDetached()) fImage = QImage(size, QImage::Format_RGB32);
+  fImageCurrent = !fImage.isNull() && PaintFrame(fImage, QPoint(0, 0));
+  if (!fImageCurrent) fImage = QImage();
   return fImage;
 }
 

@@ -119,5 +119,6 @@ class TVideoRenderer {
   std::unique_ptr<TFrame> fFrame;  // mapped while current
   QSize fLastFrameVideoSize;
   mutable QImage fImage;  // fFrame converted, made when first asked for
+  mutable bool fImageCurrent = false;  // fImage shows fFrame
   mutable std::unique_ptr<TConversionScratch> fScratch;
 };
