@@ -763,7 +763,8 @@ TEST(SubtitleTracks, FilesBesideTheMovieAreFoundAndReadWhenAParserTakesThem) {
   ASSERT_TRUE(testenv::WriteFile(dir + "/Holiday.2024.SRT",
                                  "1\n00:00:01,000 --> 00:00:02,500\n<i>First</i> line\n\n"
                                  "2\n00:01:00,000 --> 00:01:01,000\nCaf\xc3\xa9\n\n"));
-  ASSERT_TRUE(testenv::WriteFile(dir + "/Holiday.2024.sub", QByteArray("\x00\x00\x01\xba\x44 not text", 16)));
+  static const char kPicturePack[] = "\x00\x00\x01\xba\x44 not text";  // a picture-based file's start
+  ASSERT_TRUE(testenv::WriteFile(dir + "/Holiday.2024.sub", QByteArray(kPicturePack, sizeof kPicturePack - 1)));
   ASSERT_TRUE(testenv::WriteFile(dir + "/Holiday.srt", "1\n00:00:01,000 --> 00:00:02,000\nother\n\n"));
   const QStringList beside = SubtitleFilesBeside(movie);
   EXPECT_EQ(beside, QStringList({dir + "/Holiday.2024.SRT", dir + "/Holiday.2024.sub"}));
