@@ -2,9 +2,11 @@
 // movie named on the command line, played in the viewer (direct play), or
 // the movie library; what must outlive the run is written back at the end.
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdlib>
 #include <memory>
@@ -33,6 +35,29 @@ std::unique_ptr<TMovieData> CommandLineMovie;
 // The window whose closing ends the run: the viewer in direct play, the
 // library window otherwise.
 QPointer<QWidget> MainWindow;
+
+// The program's icon reaches the windows once the first of them is on the
+// screen: decoding it and handing it to the window system, at its full size,
+// took about as long as the rest of the main window's first show.
+class TIconAfterFirstExposure : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Expose && !fDone) {
+      fDone = true;
+      // After this exposure has been painted.
+      QTimer::singleShot(0, this, [this] {
+        QApplication::setWindowIcon(QIcon(QString::fromLatin1(kProgramIcon)));
+        qApp->removeEventFilter(this);
+        deleteLater();
+      });
+    }
+    return false;
+  }
+
+ private:
+  bool fDone = false;
+};
 
 // Library mode: creates and shows the main window.
 QWidget* CreateLibraryWindow() {
@@ -98,7 +123,7 @@ int main(int argc, char** argv) {
   TqsApplication app(argc, argv);
   platform::TTerminationSignals termination;
   QApplication::setApplicationDisplayName(kApplicationTitle);
-  QApplication::setWindowIcon(QIcon(QString::fromLatin1(kProgramIcon)));
+  qApp->installEventFilter(new TIconAfterFirstExposure(qApp));
   ListenForLaterInstances([] { return MainWindow.data(); });
   InstallShadowedHints();
   InitializeSettingsUnit();
