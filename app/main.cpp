@@ -21,6 +21,7 @@
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
 #include "framework/qs_tools.h"
+#include "platform/session_bus.h"
 #include "platform/termination_signals.h"
 #include "viewer/pk_fViewer.h"
 
@@ -121,6 +122,7 @@ int main(int argc, char** argv) {
   platform::IgnoreClosedOutput();
 
   TqsApplication app(argc, argv);
+  platform::KeepQtFromStartingASessionBus();
   platform::TTerminationSignals termination;
   QApplication::setApplicationDisplayName(kApplicationTitle);
   qApp->installEventFilter(new TIconAfterFirstExposure(qApp));
