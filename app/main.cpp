@@ -21,6 +21,7 @@
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
 #include "framework/qs_tools.h"
+#include "platform/registry.h"
 #include "platform/session_bus.h"
 #include "platform/termination_signals.h"
 #include "viewer/pk_fViewer.h"
@@ -62,7 +63,11 @@ class TIconAfterFirstExposure : public QObject {
 
 // Library mode: creates and shows the main window.
 QWidget* CreateLibraryWindow() {
-  auto* window = new TFrmShowcase();
+  TFrmShowcase* window;
+  {
+    platform::TRegistryReadBatch settings;  // the window's settings in one reading
+    window = new TFrmShowcase();
+  }
   window->show();
   return window;
 }
@@ -74,7 +79,10 @@ bool PlayCommandLineMovie(const QStringList& arguments) {
   if (arguments.size() < 2) return false;
   const QString fileName = arguments.at(1);
   if (!IsExistingFile(fileName)) return false;
-  MainWindow = new TFrmViewer();
+  {
+    platform::TRegistryReadBatch settings;
+    MainWindow = new TFrmViewer();
+  }
   CommandLineMovie = std::make_unique<TMovieData>(fileName, true);
   CommandLineMovie->ReadRecord();
   FrmViewer->OpenMovie(fileName, CommandLineMovie.get());
@@ -133,7 +141,10 @@ int main(int argc, char** argv) {
 
   int exitCode = EXIT_SUCCESS;
   try {
-    Parameters().Load();
+    {
+      platform::TRegistryReadBatch settings;
+      Parameters().Load();
+    }
     try {
       DirectPlay = PlayCommandLineMovie(QCoreApplication::arguments());
       if (!DirectPlay) MainWindow = CreateLibraryWindow();
