@@ -21,6 +21,7 @@
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
 #include "framework/qs_tools.h"
+#include "platform/font_config.h"
 #include "platform/registry.h"
 #include "platform/session_bus.h"
 #include "platform/termination_signals.h"
@@ -128,8 +129,10 @@ int main(int argc, char** argv) {
   // Before anything else: a second copy only brings the first forward.
   if (!IsFirstInstance()) return EXIT_SUCCESS;
   platform::IgnoreClosedOutput();
+  platform::StartLoadingFontConfig();
 
   TqsApplication app(argc, argv);
+  platform::FinishLoadingFontConfig();
   platform::KeepQtFromStartingASessionBus();
   platform::TTerminationSignals termination;
   QApplication::setApplicationDisplayName(kApplicationTitle);
