@@ -8,7 +8,7 @@ PACKAGES := \
 	qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev \
 	libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev \
 	gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-x \
-	libsimpleini-dev libjpeg-dev libyuv-dev \
+	libsimpleini-dev libjpeg-dev libyuv-dev libfontconfig-dev \
 	libx11-dev libxext-dev libxrandr-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth x11-xserver-utils xdotool ffmpeg jq xdg-utils dbus-daemon \

@@ -2,9 +2,11 @@
 // movie named on the command line, played in the viewer (direct play), or
 // the movie library; what must outlive the run is written back at the end.
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdlib>
 #include <memory>
@@ -19,6 +21,9 @@
 #include "framework/qs_application.h"
 #include "framework/qs_contexte.h"
 #include "framework/qs_tools.h"
+#include "platform/font_config.h"
+#include "platform/registry.h"
+#include "platform/session_bus.h"
 #include "platform/termination_signals.h"
 #include "viewer/pk_fViewer.h"
 
@@ -34,9 +39,36 @@ std::unique_ptr<TMovieData> CommandLineMovie;
 // library window otherwise.
 QPointer<QWidget> MainWindow;
 
+// The program's icon reaches the windows once the first of them is on the
+// screen: decoding it and handing it to the window system, at its full size,
+// took about as long as the rest of the main window's first show.
+class TIconAfterFirstExposure : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Expose && !fDone) {
+      fDone = true;
+      // After this exposure has been painted.
+      QTimer::singleShot(0, this, [this] {
+        QApplication::setWindowIcon(QIcon(QString::fromLatin1(kProgramIcon)));
+        qApp->removeEventFilter(this);
+        deleteLater();
+      });
+    }
+    return false;
+  }
+
+ private:
+  bool fDone = false;
+};
+
 // Library mode: creates and shows the main window.
 QWidget* CreateLibraryWindow() {
-  auto* window = new TFrmShowcase();
+  TFrmShowcase* window;
+  {
+    platform::TRegistryReadBatch settings;  // the window's settings in one reading
+    window = new TFrmShowcase();
+  }
   window->show();
   return window;
 }
@@ -48,7 +80,10 @@ bool PlayCommandLineMovie(const QStringList& arguments) {
   if (arguments.size() < 2) return false;
   const QString fileName = arguments.at(1);
   if (!IsExistingFile(fileName)) return false;
-  MainWindow = new TFrmViewer();
+  {
+    platform::TRegistryReadBatch settings;
+    MainWindow = new TFrmViewer();
+  }
   CommandLineMovie = std::make_unique<TMovieData>(fileName, true);
   CommandLineMovie->ReadRecord();
   FrmViewer->OpenMovie(fileName, CommandLineMovie.get());
@@ -94,11 +129,14 @@ int main(int argc, char** argv) {
   // Before anything else: a second copy only brings the first forward.
   if (!IsFirstInstance()) return EXIT_SUCCESS;
   platform::IgnoreClosedOutput();
+  platform::StartLoadingFontConfig();
 
   TqsApplication app(argc, argv);
+  platform::FinishLoadingFontConfig();
+  platform::KeepQtFromStartingASessionBus();
   platform::TTerminationSignals termination;
   QApplication::setApplicationDisplayName(kApplicationTitle);
-  QApplication::setWindowIcon(QIcon(QString::fromLatin1(kProgramIcon)));
+  qApp->installEventFilter(new TIconAfterFirstExposure(qApp));
   ListenForLaterInstances([] { return MainWindow.data(); });
   InstallShadowedHints();
   InitializeSettingsUnit();
@@ -106,7 +144,10 @@ int main(int argc, char** argv) {
 
   int exitCode = EXIT_SUCCESS;
   try {
-    Parameters().Load();
+    {
+      platform::TRegistryReadBatch settings;
+      Parameters().Load();
+    }
     try {
       DirectPlay = PlayCommandLineMovie(QCoreApplication::arguments());
       if (!DirectPlay) MainWindow = CreateLibraryWindow();

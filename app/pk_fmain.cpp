@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/pk_fparam.h"
+#include "app/pk_listlook.h"
 #include "app/pk_param.h"
 #include "app/pk_preview_media.h"
 #include "app/pk_str.h"
@@ -173,10 +174,7 @@ void TFrmShowcase::CreateComponents() {
   ListView->setMouseTracking(true);
   ListView->setFrameShape(QFrame::StyledPanel);
   // Button-face background with grid lines between the rows.
-  ListView->setStyleSheet(QStringLiteral(
-      "QTreeView { background: palette(button); }"
-      "QTreeView::item { border-bottom: 1px solid palette(midlight); }"
-      "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
+  ApplyMovieListLook(ListView);
   ListView->SetPopupMenu(PopupMenu);
   // A hand over the movies, the arrow elsewhere.
   connect(ListView, &QTreeWidget::itemEntered, ListView,

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <limits>
+#include <map>
 #include <optional>
 
 #include "platform/atomic_write.h"
@@ -57,6 +58,27 @@ Parsed ReadHive(const QString& path, QJsonObject& root, TFileStamp* stamp = null
   if (error.error != QJsonParseError::NoError || !doc.isObject()) return Parsed::Broken;
   root = doc.object();
   return Parsed::Ok;
+}
+
+// The hives read by the batch open on this thread, by path.
+thread_local TRegistryReadBatch* gBatch = nullptr;
+thread_local std::map<QString, QJsonObject>* gBatchHives = nullptr;
+
+// The hive to read values from: the batch's reading when there is one.
+QJsonObject HiveForReading(const QString& path) {
+  if (gBatchHives) {
+    const auto found = gBatchHives->find(path);
+    if (found != gBatchHives->end()) return found->second;
+  }
+  QJsonObject root;
+  ReadHive(path, root);  // a broken hive reads as empty
+  if (gBatchHives) gBatchHives->emplace(path, root);
+  return root;
+}
+
+// A write: the batch reads the hive again.
+void HiveWritten(const QString& path) {
+  if (gBatchHives) gBatchHives->erase(path);
 }
 
 std::optional<QJsonObject> FindKey(const QJsonObject& root, const QStringList& path) {
@@ -114,6 +136,7 @@ constexpr int kMergeAttempts = 20;
 // Read-modify-write of the whole hive under the lock.
 bool ModifyHive(const QString& hivePath, const QStringList& keyPath,
                 const std::function<void(QJsonObject&)>& change) {
+  HiveWritten(hivePath);
   // A hive that is a symbolic link is written through to its target.
   const QString path = WriteTarget(hivePath);
   QDir().mkpath(QFileInfo(path).absolutePath());
@@ -161,13 +184,25 @@ QString DefaultHivePath() {
          QStringLiteral("/Vessa/registry.json");
 }
 
+TRegistryReadBatch::TRegistryReadBatch() : fOuter(gBatch) {
+  gBatch = this;
+  if (!fOuter) gBatchHives = new std::map<QString, QJsonObject>;
+}
+
+TRegistryReadBatch::~TRegistryReadBatch() {
+  gBatch = fOuter;
+  if (!fOuter) {
+    delete gBatchHives;
+    gBatchHives = nullptr;
+  }
+}
+
 TRegistry::TRegistry(QString hivePath) : fHivePath(std::move(hivePath)) {}
 
 bool TRegistry::OpenKey(const QString& path, bool canCreate) {
   CloseKey();
   const QStringList keyPath = SplitKeyPath(path);
-  QJsonObject root;
-  ReadHive(fHivePath, root);  // a broken hive reads as empty
+  const QJsonObject root = HiveForReading(fHivePath);
   std::optional<QJsonObject> key = FindKey(root, keyPath);
   if (!key && canCreate) {
     try {

@@ -29,6 +29,21 @@ class RegistryError : public std::runtime_error {
 // $CINVO_REGISTRY, else $XDG_CONFIG_HOME/Vessa/registry.json.
 QString DefaultHivePath();
 
+// While one lives, the keys opened on its thread read each hive once: a
+// burst of reads (the settings of a start) sees one version of the file
+// instead of reading it again for every value. A write on the thread makes
+// the next key opened read the file again.
+class TRegistryReadBatch {
+ public:
+  TRegistryReadBatch();
+  ~TRegistryReadBatch();
+  TRegistryReadBatch(const TRegistryReadBatch&) = delete;
+  TRegistryReadBatch& operator=(const TRegistryReadBatch&) = delete;
+
+ private:
+  TRegistryReadBatch* fOuter;
+};
+
 // Registry accessor with the operations the settings store needs. Key paths
 // separate their components with "\" (a leading "\" is allowed).
 class TRegistry {

@@ -11,13 +11,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QObject>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QThread>
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace platform {
 
@@ -38,7 +39,87 @@ bool SendAll(int fd, const char* data, size_t size) {
   return true;
 }
 
+bool SocketAddress(const QByteArray& path, sockaddr_un& address) {
+  address = {};
+  address.sun_family = AF_UNIX;
+  if (path.isEmpty() || static_cast<size_t>(path.size()) >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+  return true;
+}
+
 }  // namespace
+
+// The listening socket and the connections of later starts, on the thread
+// that listens. Plain sockets: the program needs no network library for
+// this, whose loading alone cost a noticeable part of the start.
+class TSingleInstance::TServer : public QObject {
+ public:
+  TServer(int fd, QByteArray path, std::function<void()> onRaise)
+      : fFd(fd), fPath(std::move(path)), fOnRaise(std::move(onRaise)), fNotifier(fd, QSocketNotifier::Read) {
+    connect(&fNotifier, &QSocketNotifier::activated, this, [this] { Accept(); });
+  }
+  ~TServer() override {
+    fNotifier.setEnabled(false);
+    ::close(fFd);
+    ::unlink(fPath.constData());
+  }
+  void SetOnRaise(std::function<void()> onRaise) { fOnRaise = std::move(onRaise); }
+
+ private:
+  // One later start's request; it goes when answered or when it sends more
+  // than a request.
+  class TConnection : public QObject {
+   public:
+    TConnection(int fd, TServer* server) : QObject(server), fFd(fd), fNotifier(fd, QSocketNotifier::Read) {
+      connect(&fNotifier, &QSocketNotifier::activated, this, [this, server] { Read(*server); });
+    }
+    ~TConnection() override {
+      fNotifier.setEnabled(false);
+      ::close(fFd);
+    }
+
+   private:
+    void Read(TServer& server) {
+      char buffer[kLongestRequest + 1];
+      const ssize_t n = ::recv(fFd, buffer, sizeof buffer, MSG_DONTWAIT);
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+      if (n <= 0) return Finish();
+      fRequest.append(buffer, n);
+      const qsizetype end = fRequest.indexOf('\n');
+      if (end < 0) {
+        if (fRequest.size() > kLongestRequest) Finish();
+        return;
+      }
+      const bool raise = fRequest.left(end + 1) == TSingleInstance::kRaiseRequest;
+      Finish();
+      if (raise && server.fOnRaise) server.fOnRaise();
+    }
+    void Finish() {
+      fNotifier.setEnabled(false);
+      deleteLater();
+    }
+
+    int fFd;
+    QSocketNotifier fNotifier;
+    QByteArray fRequest;
+  };
+
+  void Accept() {
+    for (;;) {
+      const int fd = ::accept4(fFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (fd < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      new TConnection(fd, this);
+    }
+  }
+
+  int fFd;
+  QByteArray fPath;
+  std::function<void()> fOnRaise;
+  QSocketNotifier fNotifier;
+};
 
 TSingleInstance::TSingleInstance(const QString& name, const QString& directory)
     : fName(name), fDirectory(directory) {}
@@ -103,38 +184,31 @@ TInstanceClaim TSingleInstance::Claim() {
 
 bool TSingleInstance::Listen(std::function<void()> onRaise) {
   if (fLockFd < 0) return false;
-  fOnRaise = std::move(onRaise);
-  if (fServer) return true;
-  auto server = std::make_unique<QLocalServer>();
-  server->setSocketOptions(QLocalServer::UserAccessOption);
+  if (fServer) {
+    fServer->SetOnRaise(std::move(onRaise));
+    return true;
+  }
+  const QByteArray path = QFile::encodeName(SocketPath());
+  sockaddr_un address;
+  if (!SocketAddress(path, address)) return false;
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return false;
   // We hold the lock, so a socket file there was left by a copy that died.
-  QLocalServer::removeServer(SocketPath());
-  if (!server->listen(SocketPath())) return false;
-  QLocalServer* raw = server.get();
-  QObject::connect(raw, &QLocalServer::newConnection, raw, [this, raw] {
-    while (QLocalSocket* socket = raw->nextPendingConnection()) {
-      QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-      QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-        if (!socket->canReadLine()) {
-          if (socket->bytesAvailable() > kLongestRequest) socket->abort();
-          return;
-        }
-        const QByteArray request = socket->readLine(kLongestRequest);
-        socket->disconnectFromServer();
-        if (request == kRaiseRequest && fOnRaise) fOnRaise();
-      });
-    }
-  });
-  fServer = std::move(server);
+  ::unlink(path.constData());
+  // Only this user may ask (the directory is normally the user's own too).
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::chmod(path.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd, 8) != 0) {
+    ::close(fd);
+    ::unlink(path.constData());
+    return false;
+  }
+  fServer = std::make_unique<TServer>(fd, path, std::move(onRaise));
   return true;
 }
 
 bool AskRunningInstanceToRaise(const QString& socketPath, int waitMs) {
-  const QByteArray path = QFile::encodeName(socketPath);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.isEmpty() || static_cast<size_t>(path.size()) >= sizeof address.sun_path) return false;
-  std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+  sockaddr_un address;
+  if (!SocketAddress(QFile::encodeName(socketPath), address)) return false;
 
   QElapsedTimer timer;
   timer.start();

@@ -8,8 +8,6 @@
 #include <functional>
 #include <memory>
 
-class QLocalServer;
-
 namespace platform {
 
 enum class TInstanceClaim {
@@ -48,8 +46,8 @@ class TSingleInstance {
   QString fName;
   QString fDirectory;
   int fLockFd = -1;  // holds the lock while open
-  std::unique_ptr<QLocalServer> fServer;
-  std::function<void()> fOnRaise;
+  class TServer;
+  std::unique_ptr<TServer> fServer;
 };
 
 // Connects to the socket at `socketPath` and sends the raise request; waits

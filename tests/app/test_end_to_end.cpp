@@ -816,6 +816,26 @@ TEST_F(EndToEnd, BadStoredSettingsStillGiveAStartOnTheScreen) {
   EXPECT_EQ(hive.ReadInteger(QStringLiteral("Brightness")), 5000);
 }
 
+// A session without a message bus: none is started for the run, not even
+// for the toolkit's own use of one (a bus started so would outlive the run).
+TEST_F(EndToEnd, WhereTheSessionHasNoBusTheRunStartsNone) {
+  const QString bin = fDir + "/bin";
+  const QString started = fDir + "/bus-started";
+  ASSERT_TRUE(QDir().mkpath(bin));
+  // What the bus library runs to start a bus, found first on the path.
+  const QString launcher = bin + "/dbus-launch";
+  ASSERT_TRUE(testenv::WriteFile(launcher, "#!/bin/sh\ntouch '" + started.toUtf8() + "'\nexit 1\n"));
+  ASSERT_TRUE(QFile::setPermissions(launcher, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  fEnvironment.remove("DBUS_SESSION_BUS_ADDRESS");
+  fEnvironment.insert("PATH", bin + ":" + fEnvironment.value("PATH"));
+  auto run = Start({});
+  const QString window = run->WaitForWindow(QStringLiteral("Cinvo"));
+  ASSERT_FALSE(window.isEmpty()) << qPrintable(run->ErrorOutput());
+  ASSERT_TRUE(run->PickMenuItem(window, TRun::kMenuClose));
+  EXPECT_EQ(run->WaitForExit(), 0) << qPrintable(run->ErrorOutput());
+  EXPECT_FALSE(QFile::exists(started));
+}
+
 TEST_F(EndToEnd, ASizeSavedOnAFarLargerScreenFitsTheScreenWithTheListInSight) {
   ASSERT_TRUE(fScreenBefore);
   {

@@ -110,3 +110,42 @@ TEST(Registry, AHiveThatCannotBeWrittenRefusesKeyCreationAndRaisesOnWrite) {
   EXPECT_FALSE(reg.OpenKey("A", true));
   EXPECT_THROW(reg.WriteInteger("V", 1), platform::RegistryError);
 }
+
+TEST(Registry, ABatchReadsTheHiveOnceAndStillSeesItsOwnWrites) {
+  const QString hive = NewHive();
+  const QString key = QStringLiteral("\\Software\\Vessa\\App\\Initial");
+  const auto read = [&](platform::TRegistry& reg, const char* name) {
+    EXPECT_TRUE(reg.OpenKey(key, false));
+    const qint32 value = reg.ReadInteger(name);
+    reg.CloseKey();
+    return value;
+  };
+  const auto writeByHand = [&](int a) {
+    ASSERT_TRUE(testenv::WriteFile(
+        hive, QStringLiteral(R"({"Software":{"Vessa":{"App":{"Initial":{"A":%1,"B":2}}}}})").arg(a).toUtf8()));
+  };
+  writeByHand(1);
+  platform::TRegistry reg(hive);
+  {
+    platform::TRegistryReadBatch batch;
+    EXPECT_EQ(read(reg, "A"), 1);
+    // Changed by another program meanwhile: the batch's values are of one version.
+    writeByHand(5);
+    EXPECT_EQ(read(reg, "A"), 1);
+    {
+      platform::TRegistryReadBatch inner;
+      EXPECT_EQ(read(reg, "B"), 2);
+    }
+    EXPECT_EQ(read(reg, "A"), 1);
+    // A write of its own is read back, with what the file holds now.
+    platform::TRegistry other(hive);
+    ASSERT_TRUE(other.OpenKey(key, false));
+    other.WriteInteger("B", 3);
+    other.CloseKey();
+    EXPECT_EQ(read(reg, "B"), 3);
+    EXPECT_EQ(read(reg, "A"), 5);
+    writeByHand(7);
+    EXPECT_EQ(read(reg, "A"), 5);
+  }
+  EXPECT_EQ(read(reg, "A"), 7);
+}
