@@ -523,25 +523,37 @@ GstPad* TFilterGraph::UprightOutput(RenderJob* job, GstPad* pad) {
   // this stage turns them back as the tag says, and passes every other
   // picture through untouched.
   GstElement* flip = gst_element_factory_make("videoflip", nullptr);
-  if (!flip) return nullptr;
+  // The stage turns fewer layouts than decoders give (4:2:2 for one); a
+  // converter in front passes the others through untouched.
+  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+  if (!flip || !convert) {
+    for (GstElement* e : {flip, convert})
+      if (e) gst_object_unref(e);
+    return nullptr;
+  }
   g_object_set(flip, "video-direction", 8 /* auto, from the stream's tags */, nullptr);
   // The element starts out copying every frame even while it turns nothing
   // (a full copy of each 4K picture); it leaves pass-through itself when a
   // tag asks for a turn.
   gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(flip), TRUE);
   gst_object_ref_sink(flip);
-  gst_bin_add(GST_BIN(job->pipeline), flip);
-  GstPad* input = gst_element_get_static_pad(flip, "sink");
-  const bool linked = GST_PAD_LINK_SUCCESSFUL(gst_pad_link(pad, input));
+  gst_object_ref_sink(convert);
+  gst_bin_add_many(GST_BIN(job->pipeline), convert, flip, nullptr);
+  GstPad* input = gst_element_get_static_pad(convert, "sink");
+  const bool linked = gst_element_link(convert, flip) && GST_PAD_LINK_SUCCESSFUL(gst_pad_link(pad, input));
   gst_object_unref(input);
   if (!linked) {
-    gst_bin_remove(GST_BIN(job->pipeline), flip);
-    gst_object_unref(flip);
+    for (GstElement* e : {convert, flip}) {
+      gst_bin_remove(GST_BIN(job->pipeline), e);
+      gst_object_unref(e);
+    }
     return nullptr;
   }
   gst_element_sync_state_with_parent(flip);
+  gst_element_sync_state_with_parent(convert);
   {
     std::lock_guard lock(job->mutex);
+    job->created.push_back(convert);
     job->created.push_back(flip);
   }
   return gst_element_get_static_pad(flip, "src");

@@ -374,8 +374,10 @@ QRect TDSVideoWindowEx2::PictureRect() const {
     case rmLetterBox:
       return fOverlayRect;
     case rmCrop: {
-      // The picture covers the window; what lies outside is cut away.
-      const QSize video = fFrameVideoSize;
+      // The part of the picture shown (its source rectangle) covers the
+      // window in its own proportions; what lies outside is cut away.
+      const QRect source = fOwnRenderer->SourceRect();
+      const QSize video = source.isEmpty() ? fFrameVideoSize : source.size();
       const QSize par = fOwnRenderer->PixelAspect();
       const double x = static_cast<double>(video.width()) * par.width();
       const double y = static_cast<double>(video.height()) * par.height();

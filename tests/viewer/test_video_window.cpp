@@ -327,6 +327,35 @@ TEST(VideoWindowMovies, ALargePictureIsScaledBeforeItsColoursChange) {
   gst_object_unref(balance);
 }
 
+// Decoders give layouts the turn stage does not take (4:2:2 here): the
+// movie plays all the same, in its colours.
+TEST(VideoWindowMovies, AFourTwoTwoMoviePlays) {
+  gst_init(nullptr, nullptr);
+  const QString path = testenv::NewTempDir(QStringLiteral("layouts")) + QStringLiteral("/red422.mkv");
+  GstElement* maker = gst_parse_launch(
+      QStringLiteral("videotestsrc num-buffers=10 pattern=red ! video/x-raw,format=Y42B,width=320,height=240,"
+                     "framerate=10/1 ! avenc_ffv1 ! matroskamux ! filesink location=\"%1\"")
+          .arg(path)
+          .toUtf8()
+          .constData(),
+      nullptr);
+  ASSERT_NE(maker, nullptr);
+  gst_element_set_state(maker, GST_STATE_PLAYING);
+  GstBus* bus = gst_element_get_bus(maker);
+  GstMessage* end = gst_bus_timed_pop_filtered(bus, 30 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  ASSERT_TRUE(end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS);
+  gst_message_unref(end);
+  gst_object_unref(bus);
+  gst_element_set_state(maker, GST_STATE_NULL);
+  gst_object_unref(maker);
+
+  Rig rig(160, 120);
+  ASSERT_TRUE(rig.Render(path));
+  ASSERT_TRUE(rig.Recue());
+  const QRgb c = Center(rig.Shot());
+  EXPECT_GT(qRed(c) - qGreen(c), 100) << std::hex << c;
+}
+
 TEST(VideoWindowMovies, ColourOffGivesGrey) {
   Rig rig(160, 120);
   rig.window.ColorControl()->SetBrightness(5000);

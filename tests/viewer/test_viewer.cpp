@@ -425,6 +425,10 @@ TEST_F(ViewerTest, DisplaySizesPlaceThePictureAndCropWideMoviesToSixteenByNine) 
   const QRect overlay = viewer->DSVideoWindow->OverlayRect();
   EXPECT_EQ(viewer->_cmInfoSize->text(), QStringLiteral("Display %1 x %2 ").arg(overlay.width()).arg(overlay.height()));
   EXPECT_EQ(overlay.width(), 1024);
+  // The 16:9 part covers the band in its own proportions, not stretched.
+  const QRect picture = viewer->DSVideoWindow->PictureRect();
+  EXPECT_EQ(picture.width(), 1024);
+  EXPECT_NEAR(picture.height(), 576, 1);
 
   viewer->cmDisplaySizeNormal->trigger();
   EXPECT_EQ(viewer->PnDsVideo->geometry(), QRect(0, 0, 1024, 768));
