@@ -24,6 +24,9 @@ const libyuv::YuvConstants* MatrixOf(const GstVideoInfo& info) {
 const uint8_t* Plane(const GstVideoFrame& frame, int i) {
   return static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, i));
 }
+const uint16_t* Plane16(const GstVideoFrame& frame, int i) {
+  return static_cast<const uint16_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, i));
+}
 int Stride(const GstVideoFrame& frame, int i) { return GST_VIDEO_FRAME_PLANE_STRIDE(&frame, i); }
 
 }  // namespace
@@ -33,6 +36,7 @@ bool IsConvertibleFormat(GstVideoFormat format) {
     case GST_VIDEO_FORMAT_I420:
     case GST_VIDEO_FORMAT_YV12:
     case GST_VIDEO_FORMAT_NV12:
+    case GST_VIDEO_FORMAT_I420_10LE:
     case GST_VIDEO_FORMAT_BGRx:
       return true;
     default:
@@ -40,7 +44,7 @@ bool IsConvertibleFormat(GstVideoFormat format) {
   }
 }
 
-const char* ConvertibleFormats() { return "{ I420, YV12, NV12, BGRx }"; }
+const char* ConvertibleFormats() { return "{ I420, YV12, NV12, I420_10LE, BGRx }"; }
 
 bool ConvertFrame(const GstVideoFrame& frame, const QSize& size, uint8_t* dest, int stride,
                   TConversionScratch& scratch) {
@@ -82,6 +86,22 @@ bool ConvertFrame(const GstVideoFrame& frame, const QSize& size, uint8_t* dest, 
         y = sy, uv = suv, ys = w, uvs = 2 * cw;
       }
       return libyuv::NV12ToARGBMatrix(y, ys, uv, uvs, dest, stride, MatrixOf(frame.info), w, h) == 0;
+    }
+    case GST_VIDEO_FORMAT_I420_10LE: {
+      // Most 4K movies: ten bits in 16-bit words, strides counted in words.
+      const uint16_t *y = Plane16(frame, 0), *pu = Plane16(frame, 1), *pv = Plane16(frame, 2);
+      int ys = Stride(frame, 0) / 2, us = Stride(frame, 1) / 2, vs = Stride(frame, 2) / 2;
+      if (!same) {
+        scratch.planes16.resize(size_t(w) * h + 2 * size_t(cw) * ch);
+        uint16_t* sy = scratch.planes16.data();
+        uint16_t* su = sy + size_t(w) * h;
+        uint16_t* sv = su + size_t(cw) * ch;
+        if (libyuv::I420Scale_16(y, ys, pu, us, pv, vs, width, height, sy, w, su, cw, sv, cw, w, h,
+                                 libyuv::kFilterBilinear) != 0)
+          return false;
+        y = sy, pu = su, pv = sv, ys = w, us = vs = cw;
+      }
+      return libyuv::I010ToARGBMatrix(y, ys, pu, us, pv, vs, dest, stride, MatrixOf(frame.info), w, h) == 0;
     }
     case GST_VIDEO_FORMAT_BGRx:
       if (same) return libyuv::ARGBCopy(Plane(frame, 0), Stride(frame, 0), dest, stride, w, h) == 0;

@@ -19,6 +19,7 @@ const char* ConvertibleFormats();
 // Working memory reused from picture to picture.
 struct TConversionScratch {
   std::vector<uint8_t> planes;
+  std::vector<uint16_t> planes16;  // for pictures of more than 8 bits
 };
 
 // Scales `frame` to `size` and writes it as 32-bit pixels (blue, green, red,

@@ -545,7 +545,7 @@ TEST(VideoWindowRenderer, PicturesAreScaledToTheSizeTheyAreShownAt) {
 // layout the renderer takes; the colour bars keep their colours.
 TEST(VideoWindowRenderer, TheFrameReachesTheScreenInPlaceInEveryLayout) {
   gst_init(nullptr, nullptr);
-  for (const char* format : {"I420", "YV12", "NV12", "BGRx"}) {
+  for (const char* format : {"I420", "YV12", "NV12", "I420_10LE", "BGRx"}) {
     SCOPED_TRACE(format);
     QWidget frame;
     frame.resize(420, 320);
@@ -582,6 +582,14 @@ TEST(VideoWindowRenderer, TheFrameReachesTheScreenInPlaceInEveryLayout) {
     const QRgb yellow = shot.pixel(320 * 3 / 14, 40), blue = shot.pixel(320 * 13 / 14, 40);
     EXPECT_TRUE(qRed(yellow) > 150 && qGreen(yellow) > 150 && qBlue(yellow) < 60) << std::hex << yellow;
     EXPECT_TRUE(qBlue(blue) > 150 && qRed(blue) < 60 && qGreen(blue) < 60) << std::hex << blue;
+    // Reduced to a smaller window, the bars stay where and what they are.
+    window->resize(160, 120);
+    ASSERT_TRUE(WaitFor([&] { return window->CurrentFrame().size() == QSize(160, 120); }, 5000));
+    const QImage small = window->CurrentFrame();
+    const QRgb smallYellow = small.pixel(160 * 3 / 14, 20), smallBlue = small.pixel(160 * 13 / 14, 20);
+    EXPECT_TRUE(qRed(smallYellow) > 150 && qGreen(smallYellow) > 150 && qBlue(smallYellow) < 60)
+        << std::hex << smallYellow;
+    EXPECT_TRUE(qBlue(smallBlue) > 150 && qRed(smallBlue) < 60 && qGreen(smallBlue) < 60) << std::hex << smallBlue;
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(pipeline);
   }
