@@ -29,6 +29,24 @@ const uint16_t* Plane16(const GstVideoFrame& frame, int i) {
 }
 int Stride(const GstVideoFrame& frame, int i) { return GST_VIDEO_FRAME_PLANE_STRIDE(&frame, i); }
 
+// A 4:2:0 picture in three planes of 8- or 16-bit samples: scaled by `scale`
+// into `planes` unless it already has `size`, then handed to `convert`.
+template <typename T, typename Scale, typename Convert>
+bool ConvertThreePlanes(const T* y, int ys, const T* u, int us, const T* v, int vs, int width, int height,
+                        const QSize& size, std::vector<T>& planes, Scale scale, Convert convert) {
+  const int w = size.width(), h = size.height(), cw = (w + 1) / 2, ch = (h + 1) / 2;
+  if (w != width || h != height) {
+    planes.resize(size_t(w) * h + 2 * size_t(cw) * ch);
+    T* sy = planes.data();
+    T* su = sy + size_t(w) * h;
+    T* sv = su + size_t(cw) * ch;
+    if (scale(y, ys, u, us, v, vs, width, height, sy, w, su, cw, sv, cw, w, h, libyuv::kFilterBilinear) != 0)
+      return false;
+    y = sy, u = su, v = sv, ys = w, us = vs = cw;
+  }
+  return convert(y, ys, u, us, v, vs) == 0;
+}
+
 }  // namespace
 
 bool IsConvertibleFormat(GstVideoFormat format) {
@@ -59,19 +77,12 @@ bool ConvertFrame(const GstVideoFrame& frame, const QSize& size, uint8_t* dest, 
     case GST_VIDEO_FORMAT_YV12: {
       // YV12 is I420 with the two colour planes the other way round.
       const int u = format == GST_VIDEO_FORMAT_I420 ? 1 : 2, v = 3 - u;
-      const uint8_t *y = Plane(frame, 0), *pu = Plane(frame, u), *pv = Plane(frame, v);
-      int ys = Stride(frame, 0), us = Stride(frame, u), vs = Stride(frame, v);
-      if (!same) {
-        scratch.planes.resize(size_t(w) * h + 2 * size_t(cw) * ch);
-        uint8_t* sy = scratch.planes.data();
-        uint8_t* su = sy + size_t(w) * h;
-        uint8_t* sv = su + size_t(cw) * ch;
-        if (libyuv::I420Scale(y, ys, pu, us, pv, vs, width, height, sy, w, su, cw, sv, cw, w, h,
-                              libyuv::kFilterBilinear) != 0)
-          return false;
-        y = sy, pu = su, pv = sv, ys = w, us = vs = cw;
-      }
-      return libyuv::I420ToARGBMatrix(y, ys, pu, us, pv, vs, dest, stride, MatrixOf(frame.info), w, h) == 0;
+      return ConvertThreePlanes(Plane(frame, 0), Stride(frame, 0), Plane(frame, u), Stride(frame, u), Plane(frame, v),
+                                Stride(frame, v), width, height, size, scratch.planes, &libyuv::I420Scale,
+                                [&](const uint8_t* y, int ys, const uint8_t* pu, int us, const uint8_t* pv, int vs) {
+                                  return libyuv::I420ToARGBMatrix(y, ys, pu, us, pv, vs, dest, stride,
+                                                                  MatrixOf(frame.info), w, h);
+                                });
     }
     case GST_VIDEO_FORMAT_NV12: {
       const uint8_t *y = Plane(frame, 0), *uv = Plane(frame, 1);
@@ -87,22 +98,15 @@ bool ConvertFrame(const GstVideoFrame& frame, const QSize& size, uint8_t* dest, 
       }
       return libyuv::NV12ToARGBMatrix(y, ys, uv, uvs, dest, stride, MatrixOf(frame.info), w, h) == 0;
     }
-    case GST_VIDEO_FORMAT_I420_10LE: {
+    case GST_VIDEO_FORMAT_I420_10LE:
       // Most 4K movies: ten bits in 16-bit words, strides counted in words.
-      const uint16_t *y = Plane16(frame, 0), *pu = Plane16(frame, 1), *pv = Plane16(frame, 2);
-      int ys = Stride(frame, 0) / 2, us = Stride(frame, 1) / 2, vs = Stride(frame, 2) / 2;
-      if (!same) {
-        scratch.planes16.resize(size_t(w) * h + 2 * size_t(cw) * ch);
-        uint16_t* sy = scratch.planes16.data();
-        uint16_t* su = sy + size_t(w) * h;
-        uint16_t* sv = su + size_t(cw) * ch;
-        if (libyuv::I420Scale_16(y, ys, pu, us, pv, vs, width, height, sy, w, su, cw, sv, cw, w, h,
-                                 libyuv::kFilterBilinear) != 0)
-          return false;
-        y = sy, pu = su, pv = sv, ys = w, us = vs = cw;
-      }
-      return libyuv::I010ToARGBMatrix(y, ys, pu, us, pv, vs, dest, stride, MatrixOf(frame.info), w, h) == 0;
-    }
+      return ConvertThreePlanes(Plane16(frame, 0), Stride(frame, 0) / 2, Plane16(frame, 1), Stride(frame, 1) / 2,
+                                Plane16(frame, 2), Stride(frame, 2) / 2, width, height, size, scratch.planes16,
+                                &libyuv::I420Scale_16,
+                                [&](const uint16_t* y, int ys, const uint16_t* pu, int us, const uint16_t* pv, int vs) {
+                                  return libyuv::I010ToARGBMatrix(y, ys, pu, us, pv, vs, dest, stride,
+                                                                  MatrixOf(frame.info), w, h);
+                                });
     case GST_VIDEO_FORMAT_BGRx:
       if (same) return libyuv::ARGBCopy(Plane(frame, 0), Stride(frame, 0), dest, stride, w, h) == 0;
       return libyuv::ARGBScale(Plane(frame, 0), Stride(frame, 0), width, height, dest, stride, w, h,

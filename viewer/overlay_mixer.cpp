@@ -96,7 +96,7 @@ namespace {
 void ApplyScaleLimit(GstElement* mixer) {
   GstElement* filter = gst_bin_get_by_name(GST_BIN(mixer), kScaleCaps);
   if (!filter) return;
-  GstElement* balance = gst_bin_get_by_interface(GST_BIN(mixer), GST_TYPE_COLOR_BALANCE);
+  GstColorBalance* balance = BalanceOf(mixer);
   const bool changing = balance && !gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(balance));
   if (balance) gst_object_unref(balance);
   const QSize size(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(mixer), kScaleWidth)),

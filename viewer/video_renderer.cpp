@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 
-#include "viewer/frame_conversion.h"
 
 #include <mutex>
 
@@ -264,9 +263,8 @@ bool TVideoRenderer::PaintFrame(QImage& target, const QPoint& at) const {
       (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
        format != QImage::Format_ARGB32_Premultiplied))
     return false;
-  if (!fScratch) fScratch = std::make_unique<TConversionScratch>();
   uint8_t* dest = target.bits() + qsizetype(at.y()) * target.bytesPerLine() + qsizetype(at.x()) * 4;
-  return ConvertFrame(fFrame->frame, size, dest, static_cast<int>(target.bytesPerLine()), *fScratch);
+  return ConvertFrame(fFrame->frame, size, dest, static_cast<int>(target.bytesPerLine()), fScratch);
 }
 
 QSize TVideoRenderer::VideoSize() const {
@@ -284,10 +282,7 @@ quint64 TVideoRenderer::FramesDelivered() const {
   return fSlot->delivered;
 }
 
-void TVideoRenderer::SetScaleLimit(const QSize& size) {
-  if (size == fScaleLimit) return;
-  fScaleLimit = size.isEmpty() ? QSize() : size;
-}
+void TVideoRenderer::SetScaleLimit(const QSize& size) { fScaleLimit = size.isEmpty() ? QSize() : size; }
 
 // ------------------------------------------------------------ source
 

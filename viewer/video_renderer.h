@@ -22,10 +22,10 @@
 
 #include <memory>
 
+#include "viewer/frame_conversion.h"
 #include "viewer/graph_utils.h"
 
 extern const char* const CLSID_VideoRenderer;
-struct TConversionScratch;
 
 class TVideoRenderer {
  public:
@@ -120,5 +120,5 @@ class TVideoRenderer {
   QSize fLastFrameVideoSize;
   mutable QImage fImage;  // fFrame converted, made when first asked for
   mutable bool fImageCurrent = false;  // fImage shows fFrame
-  mutable std::unique_ptr<TConversionScratch> fScratch;
+  mutable TConversionScratch fScratch;
 };

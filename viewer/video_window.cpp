@@ -109,7 +109,6 @@ void TDSVideoWindowEx2::ReleaseFilters() {
   if (fGraphRenderer) gst_object_unref(fGraphRenderer);
   fGraphRenderer = nullptr;
   fVideoWindow = false;
-  fHasFrame = false;
   fOwnRenderer.reset();
 }
 
@@ -329,11 +328,12 @@ bool TDSVideoWindowEx2::event(QEvent* event) {
   return QWidget::event(event);
 }
 
+bool TDSVideoWindowEx2::HasFrame() const { return fOwnRenderer && fOwnRenderer->HasFrame(); }
+
 void TDSVideoWindowEx2::FrameArrived() {
   if (!fOwnRenderer) return;
   const QRect before = PictureRect();
   if (fOwnRenderer->TakeFrame()) fFrameCounted = false;
-  fHasFrame = fOwnRenderer->HasFrame();
   RemoveRetiredRenderer();
   const QSize videoSize = fOwnRenderer->FrameVideoSize();
   if (videoSize != fFrameVideoSize) {
@@ -367,7 +367,7 @@ HRESULT TDSVideoWindowEx2::UpdateOverlayRect() {
 }
 
 QRect TDSVideoWindowEx2::PictureRect() const {
-  if (!fVideoWindow || !fOwnRenderer || !fHasFrame) return QRect();
+  if (!fVideoWindow || !HasFrame()) return QRect();
   switch (fAspectRatio) {
     case rmStretched:
       return rect();
@@ -420,7 +420,7 @@ void TDSVideoWindowEx2::UpdateScaleLimit() {
 }
 
 QImage TDSVideoWindowEx2::CurrentFrame() const {
-  return fOwnRenderer && fHasFrame ? fOwnRenderer->FrameImage() : QImage();
+  return HasFrame() ? fOwnRenderer->FrameImage() : QImage();
 }
 
 bool TDSVideoWindowEx2::PaintFrameDirectly(QPainter& painter, const QRect& target) {
@@ -448,7 +448,7 @@ void TDSVideoWindowEx2::paintEvent(QPaintEvent* event) {
   painter.setClipRegion(event->region());
   const QRect target = PictureRect();
   const QRect source = fOwnRenderer ? fOwnRenderer->SourceRect() : QRect();
-  const QSize frame = fOwnRenderer && fHasFrame ? fOwnRenderer->FrameSize() : QSize();
+  const QSize frame = HasFrame() ? fOwnRenderer->FrameSize() : QSize();
   bool drawn = false;
   if (!target.isEmpty() && !source.isEmpty() && !fFrameVideoSize.isEmpty() && !frame.isEmpty()) {
     // Source rectangle in the frame's own pixels (the frame may be scaled).

@@ -179,6 +179,7 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   void RefreshColorKey();
   void ApplyZoom();
   void FrameArrived();
+  bool HasFrame() const;  // the renderer holds a frame to paint
   // Converts the frame straight into the pixels `painter` paints into;
   // false when they cannot be reached that way.
   bool PaintFrameDirectly(QPainter& painter, const QRect& target);
@@ -216,7 +217,6 @@ class TDSVideoWindowEx2 : public QWidget, public IMemberFilter, public IGraphLis
   uint32_t fLastMouseTick = 0;
   QCursor fSavedCursor;
   int fCursorHidden = 0;
-  bool fHasFrame = false;  // the renderer holds a frame to paint
   QSize fFrameVideoSize;
   quint64 fFramesPainted = 0;
   bool fFrameCounted = false;  // the frame shown is in fFramesPainted
